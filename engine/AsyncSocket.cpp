@@ -1,0 +1,386 @@
+#include "AsyncSocket.h"
+
+#include "Limits.h"
+
+#include <QPointer>
+#include <QtDebug>
+
+#include <cerrno>
+
+namespace quill {
+
+TCustomAsyncSocket::TCustomAsyncSocket(QObject* owner)
+    : QObject(owner)
+    , readNotifier_(std::make_unique<QSocketNotifier>(QSocketNotifier::Read))
+    , writeNotifier_(std::make_unique<QSocketNotifier>(QSocketNotifier::Write))
+{
+    QObject::connect(readNotifier_.get(), &QSocketNotifier::activated, this, [this] { ReadReady(); });
+    QObject::connect(writeNotifier_.get(), &QSocketNotifier::activated, this, [this] { WriteReady(); });
+}
+
+TCustomAsyncSocket::~TCustomAsyncSocket()
+{
+    destroying_ = true;
+    CloseWithError(0);
+}
+
+template <typename F> bool TCustomAsyncSocket::Guarded(F&& handler)
+{
+    QPointer<TCustomAsyncSocket> self(this);
+    try {
+        handler();
+    } catch (const std::exception& e) {
+        if (!self)
+            return false;
+        qWarning("socket %s: event handler failed: %s", qPrintable(objectName()), e.what());
+        Abort();
+    }
+    return !self.isNull();
+}
+
+// --- Settings ----------------------------------------------------------------
+
+void TCustomAsyncSocket::RequireClosed(const char* what) const
+{
+    if (handle_ != sockapi::InvalidHandle)
+        throw ESocketException(what, "cannot change a setting while the socket is open");
+}
+
+void TCustomAsyncSocket::SetAddr(const std::string& value)
+{
+    RequireClosed("SetAddr");
+    addr_ = value;
+}
+
+void TCustomAsyncSocket::SetPort(const std::string& value)
+{
+    RequireClosed("SetPort");
+    port_ = value;
+}
+
+void TCustomAsyncSocket::SetProto(const std::string& value)
+{
+    RequireClosed("SetProto");
+    if (value != "tcp")
+        throw ESocketException("SetProto", "unsupported protocol '" + value + "'");
+    proto_ = value;
+}
+
+void TCustomAsyncSocket::SetLocalAddr(const std::string& value)
+{
+    RequireClosed("SetLocalAddr");
+    localAddr_ = value;
+}
+
+void TCustomAsyncSocket::SetLocalPort(const std::string& value)
+{
+    RequireClosed("SetLocalPort");
+    localPort_ = value;
+}
+
+void TCustomAsyncSocket::ResetSettings()
+{
+    addr_.clear();
+    port_.clear();
+    proto_ = "tcp";
+    localAddr_.clear();
+    localPort_.clear();
+    lingerOnOff_ = loLingerNoSet;
+    lingerTimeout_ = 0;
+}
+
+// --- Opening -----------------------------------------------------------------
+
+void TCustomAsyncSocket::AttachHandle(sockapi::Handle handle, TSocketState state)
+{
+    handle_ = handle;
+    out_.clear();
+    outPos_ = 0;
+    dataSentOwed_ = false;
+    receiveShut_ = false;
+    readNotifier_->setSocket(handle);
+    writeNotifier_->setSocket(handle);
+    if (lingerOnOff_ != loLingerNoSet)
+        sockapi::SetLinger(handle, lingerOnOff_ == loLingerOn, lingerTimeout_);
+    readNotifier_->setEnabled(state == ssListening || state == ssConnected);
+    writeNotifier_->setEnabled(state == ssConnecting);
+    ChangeState(state);
+}
+
+void TCustomAsyncSocket::Listen()
+{
+    RequireClosed("Listen");
+    AttachHandle(sockapi::OpenListener(addr_, port_, limits::ListenBacklog), ssListening);
+}
+
+void TCustomAsyncSocket::Connect()
+{
+    RequireClosed("Connect");
+    AttachHandle(sockapi::StartConnect(addr_, port_, localAddr_, localPort_), ssConnecting);
+}
+
+sockapi::Handle TCustomAsyncSocket::Accept()
+{
+    if (state_ != ssListening)
+        throw ESocketException("Accept", "socket is not listening");
+    int error = 0;
+    return sockapi::AcceptConnection(handle_, error);
+}
+
+void TCustomAsyncSocket::SetHSocket(sockapi::Handle handle)
+{
+    RequireClosed("SetHSocket");
+    if (handle == sockapi::InvalidHandle)
+        throw ESocketException("SetHSocket", "invalid handle");
+    sockapi::PrepareAccepted(handle);
+    AttachHandle(handle, ssConnected);
+}
+
+void TCustomAsyncSocket::ChangeState(TSocketState state)
+{
+    const TSocketState old = state_;
+    state_ = state;
+    if (old != state && !destroying_)
+        TriggerChangeState(old, state);
+}
+
+// --- Input and output ----------------------------------------------------------
+
+void TCustomAsyncSocket::Send(std::string_view data)
+{
+    if (state_ != ssConnected)
+        throw ESocketException("Send", ENOTCONN);
+    if (AllSent()) {
+        out_.clear();
+        outPos_ = 0;
+    }
+    const bool wasIdle = AllSent();
+    out_.append(data);
+    dataSentOwed_ = true;
+    // Hand the bytes to the system at once when nothing is queued before
+    // them; a failure shows at the next write readiness, not inside Send.
+    if (wasIdle) {
+        const int keepError = readError_;
+        Flush();
+        readError_ = keepError;
+    }
+    UpdateWriteNotifier();
+}
+
+int TCustomAsyncSocket::Receive(char* buf, int len)
+{
+    receiveCalled_ = true;
+    if (handle_ == sockapi::InvalidHandle || len <= 0)
+        return -1;
+    const sockapi::IoResult r = sockapi::Receive(handle_, buf, static_cast<std::size_t>(len));
+    if (r.error == sockapi::WouldBlock)
+        return -1;
+    if (r.error != 0) {
+        readError_ = r.error;
+        return -1;
+    }
+    if (r.count == 0 && !receiveShut_)
+        eofSeen_ = true;
+    return static_cast<int>(r.count);
+}
+
+void TCustomAsyncSocket::ShutDown(sockapi::ShutdownHow how)
+{
+    if (handle_ == sockapi::InvalidHandle)
+        return;
+    sockapi::Shutdown(handle_, how);
+    if (how != sockapi::ShutdownHow::Send) {
+        // Nothing more will be read: stop listening for input, and do not
+        // take the end of input that the shutdown causes for a peer close.
+        receiveShut_ = true;
+        readNotifier_->setEnabled(false);
+    }
+}
+
+void TCustomAsyncSocket::UpdateWriteNotifier()
+{
+    if (handle_ != sockapi::InvalidHandle)
+        writeNotifier_->setEnabled(state_ == ssConnecting || (state_ == ssConnected && dataSentOwed_));
+}
+
+bool TCustomAsyncSocket::Flush()
+{
+    while (outPos_ < out_.size()) {
+        const sockapi::IoResult r = sockapi::Send(handle_, out_.data() + outPos_, out_.size() - outPos_);
+        if (r.error == sockapi::WouldBlock)
+            return true;
+        if (r.error != 0) {
+            readError_ = r.error;
+            return false;
+        }
+        outPos_ += static_cast<std::size_t>(r.count);
+    }
+    return true;
+}
+
+void TCustomAsyncSocket::ReadReady()
+{
+    if (state_ == ssListening) {
+        Guarded([this] { TriggerSessionAvailable(0); });
+        return;
+    }
+    if (state_ != ssConnected)
+        return;
+    eofSeen_ = false;
+    readError_ = 0;
+    receiveCalled_ = false;
+    bool handled = false;
+    if (!Guarded([&] { handled = TriggerDataAvailable(0); }))
+        return;
+    if (handle_ == sockapi::InvalidHandle)
+        return; // closed by the handler
+    if (!handled) {
+        char discard[limits::DiscardBlock];
+        Receive(discard, sizeof discard);
+    }
+    if (eofSeen_ || readError_ != 0) {
+        // The peer is gone: push out what it may still read, then close.
+        const int error = readError_;
+        Flush();
+        CloseWithError(error);
+    }
+}
+
+void TCustomAsyncSocket::WriteReady()
+{
+    if (state_ == ssConnecting) {
+        const int error = sockapi::ConnectResult(handle_);
+        if (error == 0) {
+            ChangeState(ssConnected);
+            readNotifier_->setEnabled(true);
+            UpdateWriteNotifier();
+            Guarded([this] { TriggerSessionConnected(0); });
+            return;
+        }
+        writeNotifier_->setEnabled(false);
+        if (Guarded([&] { TriggerSessionConnected(static_cast<quint16>(error)); }))
+            CloseWithError(0);
+        return;
+    }
+    if (state_ != ssConnected)
+        return;
+    readError_ = 0;
+    if (!Flush()) {
+        CloseWithError(readError_);
+        return;
+    }
+    if (AllSent()) {
+        dataSentOwed_ = false;
+        UpdateWriteNotifier();
+        Guarded([this] { TriggerDataSent(0); });
+    }
+}
+
+// --- Closing -----------------------------------------------------------------
+
+void TCustomAsyncSocket::Close()
+{
+    CloseWithError(0);
+}
+
+void TCustomAsyncSocket::Abort()
+{
+    if (handle_ != sockapi::InvalidHandle)
+        sockapi::SetLinger(handle_, true, 0);
+    CloseWithError(0);
+}
+
+void TCustomAsyncSocket::CloseWithError(int error)
+{
+    if (handle_ == sockapi::InvalidHandle)
+        return;
+    readNotifier_->setEnabled(false);
+    writeNotifier_->setEnabled(false);
+    readNotifier_->setSocket(sockapi::InvalidHandle);
+    writeNotifier_->setSocket(sockapi::InvalidHandle);
+    if (state_ == ssConnected)
+        sockapi::Shutdown(handle_, sockapi::ShutdownHow::Send);
+    sockapi::Close(handle_);
+    handle_ = sockapi::InvalidHandle;
+    out_.clear();
+    outPos_ = 0;
+    dataSentOwed_ = false;
+    ResetSettings();
+    ChangeState(ssClosed);
+    if (!destroying_)
+        Guarded([&] { TriggerSessionClosed(static_cast<quint16>(error)); });
+}
+
+// --- Addresses -----------------------------------------------------------------
+
+std::string TCustomAsyncSocket::GetPeerAddr()
+{
+    std::string addr, port;
+    sockapi::PeerAddress(handle_, addr, port);
+    return addr;
+}
+
+std::string TCustomAsyncSocket::GetPeerPort()
+{
+    std::string addr, port;
+    sockapi::PeerAddress(handle_, addr, port);
+    return port;
+}
+
+std::string TCustomAsyncSocket::GetXAddr()
+{
+    std::string addr, port;
+    if (!sockapi::LocalAddress(handle_, addr, port))
+        throw ESocketException("getsockname", EBADF);
+    return addr;
+}
+
+std::string TCustomAsyncSocket::GetXPort()
+{
+    std::string addr, port;
+    if (!sockapi::LocalAddress(handle_, addr, port))
+        throw ESocketException("getsockname", EBADF);
+    return port;
+}
+
+// --- Triggers ------------------------------------------------------------------
+
+bool TCustomAsyncSocket::TriggerDataAvailable(quint16 Error)
+{
+    if (!OnDataAvailable)
+        return false;
+    OnDataAvailable(*this, Error);
+    return true;
+}
+
+void TCustomAsyncSocket::TriggerSessionAvailable(quint16 Error)
+{
+    if (OnSessionAvailable)
+        OnSessionAvailable(*this, Error);
+}
+
+void TCustomAsyncSocket::TriggerSessionConnected(quint16 Error)
+{
+    if (OnSessionConnected)
+        OnSessionConnected(*this, Error);
+}
+
+void TCustomAsyncSocket::TriggerSessionClosed(quint16 Error)
+{
+    if (OnSessionClosed)
+        OnSessionClosed(*this, Error);
+}
+
+void TCustomAsyncSocket::TriggerDataSent(quint16 Error)
+{
+    if (OnDataSent)
+        OnDataSent(*this, Error);
+}
+
+void TCustomAsyncSocket::TriggerChangeState(TSocketState OldState, TSocketState NewState)
+{
+    if (OnChangeState)
+        OnChangeState(*this, OldState, NewState);
+}
+
+} // namespace quill

@@ -1,0 +1,71 @@
+#include "FtpCtrlSocket.h"
+
+namespace quill {
+
+TFtpCtrlSocket::TFtpCtrlSocket(QObject* owner)
+    : TCustomAsyncSocket(owner)
+    , DataSocket(std::make_unique<TAsyncSocket>())
+{
+    DataSocket->setObjectName(QStringLiteral("DataSocket"));
+}
+
+TFtpCtrlSocket::~TFtpCtrlSocket() = default;
+
+void TFtpCtrlSocket::SetRcvSize(int size)
+{
+    if (lines_.Length() != 0)
+        throw EFtpCtrlSocketException("Data in buffer, can't change size");
+    lines_.SetSize(size);
+}
+
+void TFtpCtrlSocket::SendGreeting()
+{
+    FtpState = ftpcWaitingUserCode;
+    SendLine(Banner);
+}
+
+void TFtpCtrlSocket::SendLine(std::string_view text)
+{
+    std::string line;
+    line.reserve(text.size() + 2);
+    line.append(text).append("\r\n");
+    Send(line);
+}
+
+void TFtpCtrlSocket::SetHSocket(sockapi::Handle handle)
+{
+    TCustomAsyncSocket::SetHSocket(handle);
+    SavedPeerAddr = TCustomAsyncSocket::GetPeerAddr();
+}
+
+void TFtpCtrlSocket::TriggerSessionConnected(quint16 Error)
+{
+    SavedPeerAddr = TCustomAsyncSocket::GetPeerAddr();
+    TCustomAsyncSocket::TriggerSessionConnected(Error);
+}
+
+void TFtpCtrlSocket::ChangeDir(const std::string& name)
+{
+    CurrentDir = quill::ChangeDir(PathRules, CurrentDir, name, AcceptUNC);
+}
+
+bool TFtpCtrlSocket::TriggerDataAvailable(quint16)
+{
+    const int count = Receive(lines_.FreeSpace(), lines_.FreeLength());
+    if (count <= 0)
+        return true;
+    // Lines already received are not acted on once the connection is closed.
+    lines_.Commit(count, [this](std::string_view line) {
+        TriggerCommand(line);
+        return State() == ssConnected;
+    });
+    return true;
+}
+
+void TFtpCtrlSocket::TriggerCommand(std::string_view line)
+{
+    if (OnCommand)
+        OnCommand(*this, line);
+}
+
+} // namespace quill

@@ -1,0 +1,29 @@
+// Every limit of the engine, named once.
+#pragma once
+
+#include <cstddef>
+
+namespace quill::limits {
+
+// Longest keyword, parameter text or reply line, in bytes.
+inline constexpr std::size_t FtpStringMax = 255;
+
+// Size of a control connection's receive buffer; a line must fit in it with
+// its line end and one spare byte, so the longest line is 2045 bytes + CR LF.
+inline constexpr int DefaultRcvSize = 2048;
+
+// Size of the most commands a server can hold in its command table.
+inline constexpr int CommandTableSize = 32;
+
+// Bytes read and thrown away per read while draining an overlong line.
+inline constexpr std::size_t OverDrainBlock = 1024;
+// Bound on those reads, so a peer that keeps sending cannot hold the loop.
+inline constexpr int OverDrainMaxBlocks = 256;
+
+// Bytes a socket with no data-available handler reads and discards per readiness.
+inline constexpr std::size_t DiscardBlock = 4096;
+
+// Backlog of listening sockets.
+inline constexpr int ListenBacklog = 128;
+
+} // namespace quill::limits
