@@ -14,9 +14,23 @@ using namespace quill;
 namespace {
 
 // One line on stdout, flushed at once so a watcher sees it as it happens.
+// Security: a visitor's bytes could carry terminal escape sequences, so
+// control characters are shown as \xNN instead of reaching the terminal.
 void PrintLine(const std::string& line)
 {
-    std::fwrite(line.data(), 1, line.size(), stdout);
+    std::string shown;
+    shown.reserve(line.size());
+    for (unsigned char c : line) {
+        if (c < 0x20 || c == 0x7f) {
+            static const char hex[] = "0123456789abcdef";
+            shown += "\\x";
+            shown += hex[c >> 4];
+            shown += hex[c & 15];
+        } else {
+            shown += static_cast<char>(c);
+        }
+    }
+    std::fwrite(shown.data(), 1, shown.size(), stdout);
     std::fputc('\n', stdout);
     std::fflush(stdout);
 }

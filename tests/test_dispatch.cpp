@@ -1,0 +1,116 @@
+// Command dispatch and the reply path, over loopback.
+#include "ServerFixture.h"
+
+using namespace quill;
+using namespace quill::test;
+
+using Dispatch = ServerFixture;
+
+TEST_F(Dispatch, EveryLoginGatedCommandAnswers530BeforeLogin)
+{
+    FtpTestClient& c = NewClient();
+    for (const TFtpSrvCommandTableItem& item : server->CommandTable()) {
+        if (!item.LoginRequired)
+            continue;
+        SCOPED_TRACE(item.Keyword);
+        EXPECT_EQ(c.Command(item.Keyword + " x"), "530 Please login with USER and PASS.");
+    }
+    // ...and changed nothing on the way.
+    ASSERT_EQ(server->ClientCount(), 1);
+    EXPECT_EQ(server->Client(0)->CurrentDir, "");
+    EXPECT_EQ(server->Client(0)->FtpState, ftpcWaitingUserCode);
+}
+
+TEST_F(Dispatch, LinesAreSplitAndAnsweredOnceEach)
+{
+    struct Case {
+        const char* name;
+        std::string line;
+        std::string reply;
+    };
+    const Case cases[] = {
+        { "lower case keyword", "noop", "200 Ok. Parameter was ''." },
+        { "leading blanks", "   noop", "200 Ok. Parameter was ''." },
+        { "keyword ends at a non-alphanumeric", "NOOP-la", "200 Ok. Parameter was '-la'." },
+        { "trailing blanks kept", "NOOP   x  ", "200 Ok. Parameter was 'x  '." },
+        { "unknown keyword", "FOO bar", "500 'FOO': command not understood." },
+        { "no keyword", "?", "500 '?': command not understood." },
+        { "empty line", "", "500 '': command not understood." },
+        { "Telnet interrupt before the keyword", "\xff\xf4\xff\xf2NOOP", "200 Ok. Parameter was ''." },
+        { "NUL inside parameters", std::string("NOOP a\0b", 8), std::string("200 Ok. Parameter was 'a\0b'.", 28) },
+        { "works without login", "STRU F", "200 Ok. STRU parameter 'F' ignored." },
+    };
+    FtpTestClient& c = NewClient();
+    for (const Case& k : cases) {
+        SCOPED_TRACE(k.name);
+        EXPECT_EQ(c.Command(k.line), k.reply);
+    }
+}
+
+TEST_F(Dispatch, ALongLineIsCutTo255BytesBeforeItIsSplit)
+{
+    FtpTestClient& c = NewClient();
+    const std::string reply = c.Command("NOOP " + std::string(295, 'x'));
+    EXPECT_EQ(reply.substr(0, 22), "200 Ok. Parameter was ");
+    EXPECT_EQ(reply.size(), 255u);
+}
+
+TEST_F(Dispatch, TheOwnerMayAnswerOrRewriteACommand)
+{
+    server->OnClientCommand = [](TFtpServer&, TFtpCtrlSocket&, TFtpString& keyword, TFtpString& params,
+                                 TFtpString& answer) {
+        if (keyword == "SITE")
+            answer = "200 Answered by the owner";
+        if (keyword == "HELLO") {
+            keyword = "NOOP";
+            params = "rewritten";
+        }
+        if (keyword == "BOOM")
+            throw std::runtime_error("owner failed");
+    };
+    FtpTestClient& c = NewClient();
+    EXPECT_EQ(c.Command("SITE anything"), "200 Answered by the owner");
+    EXPECT_EQ(c.Command("HELLO"), "200 Ok. Parameter was 'rewritten'.");
+    EXPECT_EQ(c.Command("BOOM"), "501 owner failed");
+    // A rewritten answer is the one sent.
+    server->OnAnswerToClient = [](TFtpServer&, TFtpCtrlSocket&, TFtpString& a) { a = "299 " + a.str(); };
+    EXPECT_EQ(c.Command("NOOP"), "299 200 Ok. Parameter was ''.");
+}
+
+TEST_F(Dispatch, TheReplyPathSeesEveryReplyButNotTheGreetingOrRefusal)
+{
+    server->MaxClients = 1;
+    FtpTestClient& c = NewClient();
+    FtpTestClient& refused = NewClient(false);
+    EXPECT_EQ(refused.ReadLine(), "421 Too many users connected.");
+    c.Command("PWD");
+    c.Command("FOO");
+    c.Command("NOOP");
+    EXPECT_EQ(answers, (std::vector<std::string> { "530 Please login with USER and PASS.",
+                           "500 'FOO': command not understood.", "200 Ok. Parameter was ''." }));
+}
+
+TEST_F(Dispatch, ARequestSentInPiecesIsAnsweredWhenComplete)
+{
+    FtpTestClient& c = NewClient();
+    c.SendRaw("NO");
+    EXPECT_EQ(c.ReadLine(std::chrono::milliseconds(200)), "<timeout>");
+    c.SendRaw("OP 1\r\nNOOP 2\nNOOP 3\r\n");
+    EXPECT_EQ(c.ReadLine(), "200 Ok. Parameter was '1'.");
+    EXPECT_EQ(c.ReadLine(), "200 Ok. Parameter was '2'.");
+    EXPECT_EQ(c.ReadLine(), "200 Ok. Parameter was '3'.");
+}
+
+TEST_F(Dispatch, AnOverlongLineEndsTheConnectionWithOneReply)
+{
+    FtpTestClient& c = NewClient();
+    c.SendRaw(std::string(3000, 'A') + "\r\n");
+    EXPECT_EQ(c.ReadLine(), "500 Command too long");
+    EXPECT_TRUE(c.WaitClosed());
+    ASSERT_TRUE(WaitUntil([&] { return server->ClientCount() == 0; }));
+    EXPECT_TRUE(server->Listening());
+
+    FtpTestClient& d = NewClient();
+    EXPECT_EQ(d.Command("OVER"), "500 Command too long");
+    EXPECT_TRUE(d.WaitClosed());
+}
