@@ -9,7 +9,13 @@ TFtpCtrlSocket::TFtpCtrlSocket(QObject* owner)
     DataSocket->setObjectName(QStringLiteral("DataSocket"));
 }
 
-TFtpCtrlSocket::~TFtpCtrlSocket() = default;
+// The data socket goes before the stream it may be feeding; neither raises
+// an event now, and an open file is closed with its connection.
+TFtpCtrlSocket::~TFtpCtrlSocket()
+{
+    DataSocket.reset();
+    openedStream_.reset();
+}
 
 void TFtpCtrlSocket::SetRcvSize(int size)
 {
@@ -46,7 +52,29 @@ void TFtpCtrlSocket::TriggerSessionConnected(quint16 Error)
 
 void TFtpCtrlSocket::ChangeDir(const std::string& name)
 {
-    CurrentDir = quill::ChangeDir(PathRules, CurrentDir, name, AcceptUNC);
+    std::string next = quill::ChangeDir(PathRules, CurrentDir, name, AcceptUNC);
+    if (Confined && next != CurrentDir) {
+        // Security: a confined visitor's folder is kept without "." and ".."
+        // and must lie inside the confinement folder.
+        next = CollapseDots(PathRules, next);
+        if (!IsWithinFolder(PathRules, ConfineDir, next))
+            throw EFtpPathError("Permission denied");
+    }
+    CurrentDir = std::move(next);
+}
+
+void TFtpCtrlSocket::AdoptDataStream(std::unique_ptr<TStream> stream)
+{
+    openedStream_ = std::move(stream);
+    DataStream = openedStream_.get();
+    DataStreamOpened = DataStream != nullptr;
+}
+
+void TFtpCtrlSocket::ReleaseDataStream()
+{
+    openedStream_.reset();
+    DataStream = nullptr;
+    DataStreamOpened = false;
 }
 
 bool TFtpCtrlSocket::TriggerDataAvailable(quint16)

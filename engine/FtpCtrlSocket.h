@@ -6,12 +6,14 @@
 #include "FtpTypes.h"
 #include "LineAssembler.h"
 #include "PathRules.h"
+#include "Stream.h"
 
 #include <functional>
 #include <memory>
 #include <stdexcept>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace quill {
 
@@ -58,15 +60,44 @@ public:
     std::string HomeDir;
     std::string CurrentDir; // local form, ends with the separator; empty before login
     bool AcceptUNC = false;
+    // The folder this visitor may not leave, set at login when the server
+    // confines visitors; empty otherwise.
+    std::string ConfineDir;
+    bool Confined = false;
     // Makes `name` the current folder by the path rules; raises EFtpPathError
     // and leaves CurrentDir unchanged when the name is refused.
     void ChangeDir(const std::string& name);
 
     // --- Command sequence
     TFtpCmdKind CurrentCommand = ckPORT;
+    std::string RenameFrom; // local path of the last accepted RNFR
+    std::string RenameTo;   // local path of the last RNTO that reached the rename
 
     // --- Data connection
     std::unique_ptr<TAsyncSocket> DataSocket;
+    std::string PeerDataAddr; // from the last PORT
+    std::string PeerDataPort; // from the last PORT; "ftp-data" after every data connection
+    bool PassiveRequested = false; // PASV accepted: the next transfer waits on the passive port
+    bool PassivePending = false;   // a transfer command waits for the passive connection
+    bool PassiveAccepted = false;  // the passive connection came before the transfer command
+    qint64 RestartOffset = 0;      // from REST (or the file size for APPE); 0 after every data connection
+
+    // --- Transfer
+    std::string FileArg;  // the file name as sent, in local separators
+    std::string FilePath; // full local path of the transfer; empty for listings
+    // What the transfer reads or writes. A stream the owner puts here stays
+    // the owner's; one the engine opened (DataStreamOpened) is the engine's
+    // and goes when the data connection closes, or with this connection.
+    TStream* DataStream = nullptr;
+    bool DataStreamOpened = false;
+    void AdoptDataStream(std::unique_ptr<TStream> stream);
+    // Frees the engine's stream, if any, and forgets whatever DataStream held.
+    void ReleaseDataStream();
+    std::string TransferStatus; // "Transfer Ok", or why the transfer was aborted
+    bool TransferAborted = false;
+    bool EndOfData = false; // the send path reached the end and asked once for the close
+    // Block buffer of the transfers, apart from the command line's buffer.
+    std::vector<char> TransferBuffer;
 
 protected:
     bool TriggerDataAvailable(quint16 Error) override;
@@ -75,6 +106,7 @@ protected:
 
 private:
     LineAssembler lines_;
+    std::unique_ptr<TStream> openedStream_;
 };
 
 } // namespace quill

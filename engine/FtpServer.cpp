@@ -63,17 +63,35 @@ void TFtpServer::RegisterBuiltInCommands()
     // The command table. A derived server's overrides are the ones that run,
     // since the handlers are virtual.
     static const Row rows[] = {
+        { "PORT", &TFtpServer::HandlePORT, true },
+        { "STOR", &TFtpServer::HandleSTOR, true },
+        { "RETR", &TFtpServer::HandleRETR, true },
         { "CWD", &TFtpServer::HandleCWD, true },
         { "XPWD", &TFtpServer::HandleXPWD, true },
         { "PWD", &TFtpServer::HandlePWD, true },
         { "USER", &TFtpServer::HandleUSER, false },
         { "PASS", &TFtpServer::HandlePASS, false }, // its own rule: 503 unless a USER came first
+        { "LIST", &TFtpServer::HandleLIST, true },
+        { "NLST", &TFtpServer::HandleNLST, true },
         { "TYPE", &TFtpServer::HandleTYPE, true },
         { "SYST", &TFtpServer::HandleSYST, true },
         { "QUIT", &TFtpServer::HandleQUIT, false },
+        { "DELE", &TFtpServer::HandleDELE, true },
+        { "SIZE", &TFtpServer::HandleSIZE, true },
+        { "REST", &TFtpServer::HandleREST, true },
+        { "RNFR", &TFtpServer::HandleRNFR, true },
+        { "RNTO", &TFtpServer::HandleRNTO, true },
+        { "MKD", &TFtpServer::HandleMKD, true },
+        { "RMD", &TFtpServer::HandleRMD, true },
+        { "ABOR", &TFtpServer::HandleABOR, false },
+        { "PASV", &TFtpServer::HandlePASV, true },
         { "NOOP", &TFtpServer::HandleNOOP, false },
         { "CDUP", &TFtpServer::HandleCDUP, true },
+        { "APPE", &TFtpServer::HandleAPPE, true },
         { "STRU", &TFtpServer::HandleSTRU, false },
+        { "XMKD", &TFtpServer::HandleMKD, true },
+        { "XRMD", &TFtpServer::HandleRMD, true },
+        { "MDTM", &TFtpServer::HandleMDTM, false },
         { "MODE", &TFtpServer::HandleMODE, true },
         { "OVER", &TFtpServer::HandleOVER, false },
     };
@@ -176,6 +194,7 @@ void TFtpServer::AcceptSession(quint16 Error)
     client.DataSocket->setObjectName(QStringLiteral("DataSocket") + number);
     client.Banner = Banner;
     client.PathRules = PathRules;
+    client.TransferBuffer.resize(static_cast<std::size_t>(std::max(TransferBlockSize, 1)));
     try {
         client.SetHSocket(handle);
     } catch (const std::exception&) {
@@ -355,6 +374,97 @@ void TFtpServer::TriggerChangeDirectory(TFtpCtrlSocket& Client, const std::strin
 {
     if (OnChangeDirectory)
         OnChangeDirectory(*this, Client, Directory, Allowed);
+}
+
+void TFtpServer::TriggerMakeDirectory(TFtpCtrlSocket& Client, const std::string& Directory, bool& Allowed)
+{
+    if (OnMakeDirectory)
+        OnMakeDirectory(*this, Client, Directory, Allowed);
+}
+
+void TFtpServer::TriggerBuildDirectory(TFtpCtrlSocket& Client, TFtpString& Directory, bool Detailed)
+{
+    if (OnBuildDirectory)
+        OnBuildDirectory(*this, Client, Directory, Detailed);
+}
+
+void TFtpServer::TriggerAlterDirectory(TFtpCtrlSocket& Client, TFtpString& Directory, bool Detailed)
+{
+    if (OnAlterDirectory)
+        OnAlterDirectory(*this, Client, Directory, Detailed);
+}
+
+void TFtpServer::TriggerStorSessionConnected(TFtpCtrlSocket& Client, TAsyncSocket& Data, quint16 Error)
+{
+    if (OnStorSessionConnected)
+        OnStorSessionConnected(*this, Client, Data, Error);
+}
+
+void TFtpServer::TriggerStorSessionClosed(TFtpCtrlSocket& Client, TAsyncSocket& Data, quint16 Error)
+{
+    if (OnStorSessionClosed)
+        OnStorSessionClosed(*this, Client, Data, Error);
+}
+
+void TFtpServer::TriggerRetrSessionConnected(TFtpCtrlSocket& Client, TAsyncSocket& Data, quint16 Error)
+{
+    if (OnRetrSessionConnected)
+        OnRetrSessionConnected(*this, Client, Data, Error);
+}
+
+void TFtpServer::TriggerRetrSessionClosed(TFtpCtrlSocket& Client, TAsyncSocket& Data, quint16 Error)
+{
+    if (OnRetrSessionClosed)
+        OnRetrSessionClosed(*this, Client, Data, Error);
+}
+
+void TFtpServer::TriggerRetrDataSent(TFtpCtrlSocket& Client, TAsyncSocket& Data, quint16 Error)
+{
+    if (OnRetrDataSent)
+        OnRetrDataSent(*this, Client, Data, Error);
+}
+
+void TFtpServer::TriggerStorDataAvailable(TFtpCtrlSocket& Client, TAsyncSocket& Data, const char* Buf, int Len,
+                                          quint16 Error)
+{
+    if (OnStorDataAvailable)
+        OnStorDataAvailable(*this, Client, Data, Buf, Len, Error);
+}
+
+void TFtpServer::TriggerValidatePut(TFtpCtrlSocket& Client, std::string& FilePath, bool& Allowed)
+{
+    if (OnValidatePut)
+        OnValidatePut(*this, Client, FilePath, Allowed);
+}
+
+void TFtpServer::TriggerValidateGet(TFtpCtrlSocket& Client, std::string& FilePath, bool& Allowed)
+{
+    if (OnValidateGet)
+        OnValidateGet(*this, Client, FilePath, Allowed);
+}
+
+void TFtpServer::TriggerValidateDele(TFtpCtrlSocket& Client, std::string& FilePath, bool& Allowed)
+{
+    if (OnValidateDele)
+        OnValidateDele(*this, Client, FilePath, Allowed);
+}
+
+void TFtpServer::TriggerValidateRmd(TFtpCtrlSocket& Client, std::string& FilePath, bool& Allowed)
+{
+    if (OnValidateRmd)
+        OnValidateRmd(*this, Client, FilePath, Allowed);
+}
+
+void TFtpServer::TriggerValidateRnFr(TFtpCtrlSocket& Client, std::string& FilePath, bool& Allowed)
+{
+    if (OnValidateRnFr)
+        OnValidateRnFr(*this, Client, FilePath, Allowed);
+}
+
+void TFtpServer::TriggerValidateRnTo(TFtpCtrlSocket& Client, std::string& FilePath, bool& Allowed)
+{
+    if (OnValidateRnTo)
+        OnValidateRnTo(*this, Client, FilePath, Allowed);
 }
 
 void TFtpServer::TriggerAnswerToClient(TFtpCtrlSocket& Client, TFtpString& Answer)

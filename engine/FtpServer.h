@@ -7,7 +7,11 @@
 // Handlers are spread over several files by command family:
 //   FtpServer.cpp            registry, deferred requests, dispatch, replies
 //   FtpServerLogin.cpp       USER PASS QUIT NOOP SYST TYPE STRU MODE OVER
-//   FtpServerNavigation.cpp  CWD CDUP PWD XPWD
+//   FtpServerNavigation.cpp  CWD CDUP PWD XPWD, and how visitors' names become paths
+//   FtpServerData.cpp        PORT PASV REST ABOR and the data connection's set-up
+//   FtpServerTransfer.cpp    RETR STOR APPE and the send and store paths
+//   FtpServerListing.cpp     LIST NLST
+//   FtpServerFiles.cpp       DELE SIZE RNFR RNTO MKD RMD MDTM
 #pragma once
 
 #include "AsyncSocket.h"
@@ -53,6 +57,18 @@ using TFtpSrvAnswerToClientEvent
 // Directory is a full local path; paths are never cut to the 255 bytes of a TFtpString.
 using TFtpSrvChangeDirectoryEvent = std::function<void(TFtpServer& Sender, TFtpCtrlSocket& Client,
     const std::string& Directory, bool& Allowed)>;
+// Directory is the LIST or NLST parameter; Detailed is true for LIST.
+using TFtpSrvBuildDirectoryEvent
+    = std::function<void(TFtpServer& Sender, TFtpCtrlSocket& Client, TFtpString& Directory, bool Detailed)>;
+// FilePath is the full local path the command will act on; the owner may change it.
+using TFtpSrvValidateXferEvent = std::function<void(TFtpServer& Sender, TFtpCtrlSocket& Client,
+    std::string& FilePath, bool& Allowed)>;
+using TFtpSrvDataSessionConnectedEvent
+    = std::function<void(TFtpServer& Sender, TFtpCtrlSocket& Client, TAsyncSocket& Data, quint16 Error)>;
+using TFtpSrvRetrDataSentEvent = TFtpSrvDataSessionConnectedEvent;
+// The bytes of one block, before they are written.
+using TFtpSrvDataAvailableEvent = std::function<void(TFtpServer& Sender, TFtpCtrlSocket& Client,
+    TAsyncSocket& Data, const char* Buf, int Len, quint16 Error)>;
 
 class TFtpServer : public QObject {
 public:
@@ -68,6 +84,12 @@ public:
     int MaxClients = 0; // 0 or less: no limit
     int UserData = 0;   // free for the owner
     PathStyle PathRules = HostPathStyle();
+    // Security: when set, each visitor is confined at login to its HomeDir:
+    // every name outside it is refused with "Permission denied", and before
+    // login every name is refused. A change applies from the next login.
+    bool ConfineToHomeDir = false;
+    // Bytes per block of a transfer (taken by connections at accept).
+    int TransferBlockSize = limits::DefaultRcvSize;
     // Makes the control connection objects; a derived class may be put here.
     std::function<std::unique_ptr<TFtpCtrlSocket>()> ConnectionClass;
 
@@ -102,6 +124,21 @@ public:
     TFtpSrvClientCommandEvent OnClientCommand;
     TFtpSrvAnswerToClientEvent OnAnswerToClient;
     TFtpSrvChangeDirectoryEvent OnChangeDirectory;
+    TFtpSrvChangeDirectoryEvent OnMakeDirectory;
+    TFtpSrvBuildDirectoryEvent OnBuildDirectory;
+    TFtpSrvBuildDirectoryEvent OnAlterDirectory;
+    TFtpSrvDataSessionConnectedEvent OnStorSessionConnected;
+    TFtpSrvDataSessionConnectedEvent OnStorSessionClosed;
+    TFtpSrvDataSessionConnectedEvent OnRetrSessionConnected;
+    TFtpSrvDataSessionConnectedEvent OnRetrSessionClosed;
+    TFtpSrvRetrDataSentEvent OnRetrDataSent;
+    TFtpSrvDataAvailableEvent OnStorDataAvailable;
+    TFtpSrvValidateXferEvent OnValidatePut;
+    TFtpSrvValidateXferEvent OnValidateGet;
+    TFtpSrvValidateXferEvent OnValidateDele;
+    TFtpSrvValidateXferEvent OnValidateRmd;
+    TFtpSrvValidateXferEvent OnValidateRnFr;
+    TFtpSrvValidateXferEvent OnValidateRnTo;
 
 protected:
     // --- Triggers: each fires its event when the owner assigned one.
@@ -110,6 +147,22 @@ protected:
     virtual void TriggerAuthenticate(TFtpCtrlSocket& Client, const TFtpString& UserName,
                                      const TFtpString& Password, bool& Authenticated);
     virtual void TriggerChangeDirectory(TFtpCtrlSocket& Client, const std::string& Directory, bool& Allowed);
+    virtual void TriggerMakeDirectory(TFtpCtrlSocket& Client, const std::string& Directory, bool& Allowed);
+    void TriggerBuildDirectory(TFtpCtrlSocket& Client, TFtpString& Directory, bool Detailed);
+    void TriggerAlterDirectory(TFtpCtrlSocket& Client, TFtpString& Directory, bool Detailed);
+    virtual void TriggerStorSessionConnected(TFtpCtrlSocket& Client, TAsyncSocket& Data, quint16 Error);
+    virtual void TriggerStorSessionClosed(TFtpCtrlSocket& Client, TAsyncSocket& Data, quint16 Error);
+    virtual void TriggerRetrSessionConnected(TFtpCtrlSocket& Client, TAsyncSocket& Data, quint16 Error);
+    virtual void TriggerRetrSessionClosed(TFtpCtrlSocket& Client, TAsyncSocket& Data, quint16 Error);
+    virtual void TriggerRetrDataSent(TFtpCtrlSocket& Client, TAsyncSocket& Data, quint16 Error);
+    virtual void TriggerStorDataAvailable(TFtpCtrlSocket& Client, TAsyncSocket& Data, const char* Buf, int Len,
+                                          quint16 Error);
+    virtual void TriggerValidatePut(TFtpCtrlSocket& Client, std::string& FilePath, bool& Allowed);
+    virtual void TriggerValidateGet(TFtpCtrlSocket& Client, std::string& FilePath, bool& Allowed);
+    virtual void TriggerValidateDele(TFtpCtrlSocket& Client, std::string& FilePath, bool& Allowed);
+    virtual void TriggerValidateRmd(TFtpCtrlSocket& Client, std::string& FilePath, bool& Allowed);
+    virtual void TriggerValidateRnFr(TFtpCtrlSocket& Client, std::string& FilePath, bool& Allowed);
+    virtual void TriggerValidateRnTo(TFtpCtrlSocket& Client, std::string& FilePath, bool& Allowed);
     virtual void TriggerAnswerToClient(TFtpCtrlSocket& Client, TFtpString& Answer);
     virtual void TriggerClientConnect(TFtpCtrlSocket& Client, quint16 Error);
     virtual void TriggerClientDisconnect(TFtpCtrlSocket& Client, quint16 Error);
@@ -135,6 +188,36 @@ protected:
     virtual void HandlePWD(TFtpCtrlSocket& Client, TFtpString& Keyword, TFtpString& Params, TFtpString& Answer);
     virtual void HandleXPWD(TFtpCtrlSocket& Client, TFtpString& Keyword, TFtpString& Params, TFtpString& Answer);
 
+    // --- Data connection
+    virtual void HandlePORT(TFtpCtrlSocket& Client, TFtpString& Keyword, TFtpString& Params, TFtpString& Answer);
+    virtual void HandlePASV(TFtpCtrlSocket& Client, TFtpString& Keyword, TFtpString& Params, TFtpString& Answer);
+    virtual void HandleREST(TFtpCtrlSocket& Client, TFtpString& Keyword, TFtpString& Params, TFtpString& Answer);
+    virtual void HandleABOR(TFtpCtrlSocket& Client, TFtpString& Keyword, TFtpString& Params, TFtpString& Answer);
+
+    // --- Transfers
+    virtual void HandleRETR(TFtpCtrlSocket& Client, TFtpString& Keyword, TFtpString& Params, TFtpString& Answer);
+    virtual void HandleSTOR(TFtpCtrlSocket& Client, TFtpString& Keyword, TFtpString& Params, TFtpString& Answer);
+    virtual void HandleAPPE(TFtpCtrlSocket& Client, TFtpString& Keyword, TFtpString& Params, TFtpString& Answer);
+
+    // --- Listings
+    virtual void HandleLIST(TFtpCtrlSocket& Client, TFtpString& Keyword, TFtpString& Params, TFtpString& Answer);
+    virtual void HandleNLST(TFtpCtrlSocket& Client, TFtpString& Keyword, TFtpString& Params, TFtpString& Answer);
+
+    // --- File management
+    virtual void HandleDELE(TFtpCtrlSocket& Client, TFtpString& Keyword, TFtpString& Params, TFtpString& Answer);
+    virtual void HandleSIZE(TFtpCtrlSocket& Client, TFtpString& Keyword, TFtpString& Params, TFtpString& Answer);
+    virtual void HandleRNFR(TFtpCtrlSocket& Client, TFtpString& Keyword, TFtpString& Params, TFtpString& Answer);
+    virtual void HandleRNTO(TFtpCtrlSocket& Client, TFtpString& Keyword, TFtpString& Params, TFtpString& Answer);
+    virtual void HandleMKD(TFtpCtrlSocket& Client, TFtpString& Keyword, TFtpString& Params, TFtpString& Answer);
+    virtual void HandleRMD(TFtpCtrlSocket& Client, TFtpString& Keyword, TFtpString& Params, TFtpString& Answer);
+    virtual void HandleMDTM(TFtpCtrlSocket& Client, TFtpString& Keyword, TFtpString& Params, TFtpString& Answer);
+
+    // The local path of a name a visitor sent, by the path rules. Raises
+    // EFtpPathError when they refuse it, or "Permission denied" when the
+    // visitor is confined and the name lies outside (`mayBeRoot`: whether the
+    // confinement folder itself is acceptable).
+    std::string ResolveClientPath(TFtpCtrlSocket& Client, const std::string& name, bool mayBeRoot = true);
+
     // The dispatcher: every complete line of every connection comes here.
     void ProcessCommandLine(TFtpCtrlSocket& Client, std::string_view line);
 
@@ -145,6 +228,29 @@ protected:
     void customEvent(QEvent* event) override;
 
 private:
+    // The two handler sets of a data connection.
+    enum class DataPath { Send, Store, Append };
+    // Starts a transfer's data connection, actively or on the passive port.
+    void StartDataConnection(TFtpCtrlSocket& Client, DataPath path);
+    void InstallHandlers(TFtpCtrlSocket& Client, DataPath path);
+    void RunConnectedStep(TFtpCtrlSocket& Client, DataPath path, quint16 Error);
+    void DataConnectionReset(TFtpCtrlSocket& Client);
+    void PassiveAccept(TFtpCtrlSocket& Client);
+    // Send path (RETR, LIST, NLST).
+    void SendConnected(TFtpCtrlSocket& Client, quint16 Error);
+    void SendNextBlock(TFtpCtrlSocket& Client);
+    void SendDataSent(TFtpCtrlSocket& Client, quint16 Error);
+    void SendClosed(TFtpCtrlSocket& Client, quint16 Error);
+    // Store path (STOR, APPE).
+    void StoreConnected(TFtpCtrlSocket& Client, quint16 Error);
+    void StoreReceive(TFtpCtrlSocket& Client, quint16 Error);
+    void StoreClosed(TFtpCtrlSocket& Client, DataPath path, quint16 Error);
+    void OpenStoreFile(TFtpCtrlSocket& Client, DataPath path);
+    // Records a transfer's failure and asks for its data connection to be aborted.
+    void AbortTransfer(TFtpCtrlSocket& Client, const std::string& reason);
+    void SendListing(TFtpCtrlSocket& Client, bool Detailed, TFtpString& Params, TFtpString& Answer);
+    void BuildListing(TFtpCtrlSocket& Client, const std::string& param, bool Detailed, TStream& stream);
+
     void RegisterBuiltInCommands();
     void AcceptSession(quint16 Error);
     void ClientClosed(TFtpCtrlSocket& Client);

@@ -26,6 +26,9 @@ void TFtpServer::HandlePASS(TFtpCtrlSocket& Client, TFtpString&, TFtpString& Par
     TriggerAuthenticate(Client, Client.UserName, Client.PassWord, Authenticated);
     if (Authenticated) {
         Client.FtpState = ftpcReady;
+        // Security: the confinement folder is fixed at login.
+        Client.Confined = ConfineToHomeDir;
+        Client.ConfineDir = ConfineToHomeDir ? CollapseDots(PathRules, Client.HomeDir) : std::string();
         // A home folder the path rules refuse reaches the dispatcher as a 501;
         // the visitor is logged in all the same, with the previous folder.
         Client.ChangeDir(Client.HomeDir);

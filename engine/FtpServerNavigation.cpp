@@ -1,7 +1,26 @@
-// Navigation commands: CWD CDUP PWD XPWD.
+// Navigation commands: CWD CDUP PWD XPWD, and how a visitor's names become paths.
 #include "FtpServer.h"
 
 namespace quill {
+
+std::string TFtpServer::ResolveClientPath(TFtpCtrlSocket& Client, const std::string& name, bool mayBeRoot)
+{
+    std::string path = ResolveFilePath(PathRules, Client.CurrentDir, name);
+    if (!ConfineToHomeDir && !Client.Confined)
+        return path;
+    // Security: a confined visitor names nothing outside its folder, not even
+    // to learn whether it exists. The collapsed path is the one acted on, so
+    // a ".." after a link inside the folder cannot climb out of the link's target.
+    if (Client.FtpState != ftpcReady || !Client.Confined)
+        throw EFtpPathError("Permission denied");
+    path = CollapseDots(PathRules, path);
+    const bool inside = IsWithinFolder(PathRules, Client.ConfineDir, path);
+    // Deleting, renaming or removing the confinement folder itself is refused too.
+    const bool isRoot = inside && IsWithinFolder(PathRules, path, Client.ConfineDir);
+    if (!inside || (isRoot && !mayBeRoot))
+        throw EFtpPathError("Permission denied");
+    return path;
+}
 
 void TFtpServer::HandleCWD(TFtpCtrlSocket& Client, TFtpString& Keyword, TFtpString& Params, TFtpString& Answer)
 {
