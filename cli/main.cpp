@@ -1,4 +1,5 @@
 // quillshare-server: shares one folder over FTP from the command line.
+#include "FileSystem.h"
 #include "FtpServer.h"
 #include "ServerOptions.h"
 #include "SignalWatcher.h"
@@ -61,6 +62,8 @@ int main(int argc, char* argv[])
     server.Port = options->port;
     server.Addr = options->address;
     server.Banner = "220 Quillshare FTP Server ready.";
+    // Security: every visitor stays inside the shared folder.
+    server.ConfineToHomeDir = true;
 
     server.OnStart = [&](TFtpServer& s) {
         PrintLine("ftp://" + LinkHost(options->address) + ":" + s.ListenPort());
@@ -94,7 +97,22 @@ int main(int argc, char* argv[])
         // Security: a visitor stays inside the shared folder, compared
         // component by component after "." and ".." are collapsed.
         allowed = IsWithinFolder(s.PathRules, options->dir, directory);
+        // Only folders that exist: a client that walks a path one step at a
+        // time must learn where a step fails.
+        if (allowed) {
+            const std::optional<FileEntry> entry = StatPath(CollapseDots(s.PathRules, directory));
+            allowed = entry && entry->directory;
+        }
     };
+
+    // Downloads and listings only: whatever would change the disk is refused.
+    const auto refuse = [](TFtpServer&, TFtpCtrlSocket&, std::string&, bool& allowed) { allowed = false; };
+    server.OnValidatePut = refuse;
+    server.OnValidateDele = refuse;
+    server.OnValidateRnFr = refuse;
+    server.OnValidateRnTo = refuse;
+    server.OnValidateRmd = refuse;
+    server.OnMakeDirectory = [](TFtpServer&, TFtpCtrlSocket&, const std::string&, bool& allowed) { allowed = false; };
 
     cli::SignalWatcher stopSignals([&](int) {
         server.Stop();

@@ -94,10 +94,12 @@ void TCustomAsyncSocket::ResetSettings()
 void TCustomAsyncSocket::AttachHandle(sockapi::Handle handle, TSocketState state)
 {
     handle_ = handle;
+    ++serial_;
     out_.clear();
     outPos_ = 0;
     dataSentOwed_ = false;
     receiveShut_ = false;
+    readingPaused_ = false;
     readNotifier_->setSocket(handle);
     writeNotifier_->setSocket(handle);
     if (lingerOnOff_ != loLingerNoSet)
@@ -197,6 +199,13 @@ void TCustomAsyncSocket::ShutDown(sockapi::ShutdownHow how)
     }
 }
 
+void TCustomAsyncSocket::PauseReading(bool paused)
+{
+    readingPaused_ = paused;
+    if (handle_ != sockapi::InvalidHandle && state_ == ssConnected && !receiveShut_)
+        readNotifier_->setEnabled(!paused);
+}
+
 void TCustomAsyncSocket::UpdateWriteNotifier()
 {
     if (handle_ != sockapi::InvalidHandle)
@@ -252,7 +261,7 @@ void TCustomAsyncSocket::WriteReady()
         const int error = sockapi::ConnectResult(handle_);
         if (error == 0) {
             ChangeState(ssConnected);
-            readNotifier_->setEnabled(true);
+            readNotifier_->setEnabled(!readingPaused_);
             UpdateWriteNotifier();
             Guarded([this] { TriggerSessionConnected(0); });
             return;
@@ -349,32 +358,41 @@ bool TCustomAsyncSocket::TriggerDataAvailable(quint16 Error)
 {
     if (!OnDataAvailable)
         return false;
-    OnDataAvailable(*this, Error);
+    const TSessionEvent handler = OnDataAvailable; // a handler may replace itself
+    handler(*this, Error);
     return true;
 }
 
 void TCustomAsyncSocket::TriggerSessionAvailable(quint16 Error)
 {
-    if (OnSessionAvailable)
-        OnSessionAvailable(*this, Error);
+    if (OnSessionAvailable) {
+        const TSessionEvent handler = OnSessionAvailable; // a handler may replace itself
+        handler(*this, Error);
+    }
 }
 
 void TCustomAsyncSocket::TriggerSessionConnected(quint16 Error)
 {
-    if (OnSessionConnected)
-        OnSessionConnected(*this, Error);
+    if (OnSessionConnected) {
+        const TSessionEvent handler = OnSessionConnected; // a handler may replace itself
+        handler(*this, Error);
+    }
 }
 
 void TCustomAsyncSocket::TriggerSessionClosed(quint16 Error)
 {
-    if (OnSessionClosed)
-        OnSessionClosed(*this, Error);
+    if (OnSessionClosed) {
+        const TSessionEvent handler = OnSessionClosed; // a handler may replace itself
+        handler(*this, Error);
+    }
 }
 
 void TCustomAsyncSocket::TriggerDataSent(quint16 Error)
 {
-    if (OnDataSent)
-        OnDataSent(*this, Error);
+    if (OnDataSent) {
+        const TSessionEvent handler = OnDataSent; // a handler may replace itself
+        handler(*this, Error);
+    }
 }
 
 void TCustomAsyncSocket::TriggerChangeState(TSocketState OldState, TSocketState NewState)

@@ -87,6 +87,12 @@ public:
     // Closes at once, discarding queued output (the peer sees a reset).
     void Abort();
     void ShutDown(sockapi::ShutdownHow how);
+    // Stops (or resumes) taking notice of input: waiting bytes stay with the
+    // system until reading resumes, so none is discarded meanwhile.
+    void PauseReading(bool paused);
+    // Changes each time the socket takes a new handle: a request made for
+    // one connection can tell whether the socket still carries it.
+    quint64 ConnectionSerial() const { return serial_; }
 
     virtual std::string GetPeerAddr();
     std::string GetPeerPort();
@@ -143,6 +149,8 @@ private:
     std::size_t outPos_ = 0;
     bool dataSentOwed_ = false; // OnDataSent is due when the queue drains
     bool receiveShut_ = false;
+    bool readingPaused_ = false;
+    quint64 serial_ = 0;
     bool eofSeen_ = false; // set by Receive during one readiness
     int readError_ = 0;
     bool receiveCalled_ = false;

@@ -16,18 +16,21 @@ namespace {
     const QEvent::Type ServerRequestType = static_cast<QEvent::Type>(QEvent::User + 1);
 
     // A request the server posts to itself. The target is watched, so a
-    // request for a socket freed in the meantime finds it null.
+    // request for a socket freed in the meantime finds it null; the serial
+    // tells a request for an earlier connection of a reused socket.
     class ServerRequestEvent : public QEvent {
     public:
         ServerRequestEvent(int kind, TCustomAsyncSocket* target, int countdown)
             : QEvent(ServerRequestType)
             , kind(kind)
             , target(target)
+            , serial(target->ConnectionSerial())
             , countdown(countdown)
         {
         }
         int kind;
         QPointer<TCustomAsyncSocket> target;
+        quint64 serial;
         int countdown;
     };
 
@@ -277,8 +280,8 @@ void TFtpServer::customEvent(QEvent* event)
         return;
     auto* request = static_cast<ServerRequestEvent*>(event);
     TCustomAsyncSocket* target = request->target.data();
-    if (!target)
-        return; // its object is gone: nothing to do
+    if (!target || target->ConnectionSerial() != request->serial)
+        return; // its object, or the connection it was for, is gone
     switch (static_cast<Request>(request->kind)) {
     case Request::CloseWhenSent: {
         auto* client = static_cast<TFtpCtrlSocket*>(target);
@@ -297,7 +300,8 @@ void TFtpServer::customEvent(QEvent* event)
         break;
     case Request::CloseData:
         if (request->countdown > 0)
-            PostRequest(Request::CloseData, *target, request->countdown - 1);
+            QCoreApplication::postEvent(
+                this, new ServerRequestEvent(request->kind, target, request->countdown - 1));
         else
             target->Close();
         break;

@@ -243,9 +243,11 @@ private:
     void SendClosed(TFtpCtrlSocket& Client, quint16 Error);
     // Store path (STOR, APPE).
     void StoreConnected(TFtpCtrlSocket& Client, quint16 Error);
-    void StoreReceive(TFtpCtrlSocket& Client, quint16 Error);
+    void StoreReceive(TFtpCtrlSocket& Client, DataPath path, quint16 Error);
     void StoreClosed(TFtpCtrlSocket& Client, DataPath path, quint16 Error);
     void OpenStoreFile(TFtpCtrlSocket& Client, DataPath path);
+    // Frees a stream left from an earlier transfer, unless one is running.
+    void ForgetStaleStream(TFtpCtrlSocket& Client);
     // Records a transfer's failure and asks for its data connection to be aborted.
     void AbortTransfer(TFtpCtrlSocket& Client, const std::string& reason);
     void SendListing(TFtpCtrlSocket& Client, bool Detailed, TFtpString& Params, TFtpString& Answer);
