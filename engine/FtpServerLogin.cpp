@@ -29,6 +29,10 @@ void TFtpServer::HandlePASS(TFtpCtrlSocket& Client, TFtpString&, TFtpString& Par
         // Security: the confinement folder is fixed at login.
         Client.Confined = ConfineToHomeDir;
         Client.ConfineDir = ConfineToHomeDir ? CollapseDots(PathRules, Client.HomeDir) : std::string();
+        // Security: a rename source approved for an earlier login is not
+        // this login's to use.
+        Client.RenameFrom.clear();
+        Client.RenameTo.clear();
         // A home folder the path rules refuse reaches the dispatcher as a 501;
         // the visitor is logged in all the same, with the previous folder.
         Client.ChangeDir(Client.HomeDir);

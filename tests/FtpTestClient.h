@@ -4,10 +4,42 @@
 #pragma once
 
 #include <chrono>
+#include <memory>
 #include <string>
 #include <string_view>
 
 namespace quill::test {
+
+// One data connection of a test, either end: connects to a passive port, or
+// listens for an active one.
+class DataChannel {
+public:
+    ~DataChannel();
+    DataChannel(const DataChannel&) = delete;
+    DataChannel& operator=(const DataChannel&) = delete;
+
+    // Connects to port on addr (from a chosen local address when given).
+    static std::unique_ptr<DataChannel> ConnectTo(int port, const std::string& addr = "127.0.0.1",
+                                                  const std::string& fromAddr = "");
+    // Listens on a loopback port for the server's active connection.
+    static std::unique_ptr<DataChannel> Listen();
+    // "h1,h2,h3,h4,p1,p2" of the listening port, for PORT.
+    std::string PortArgument() const;
+    bool Accept(std::chrono::milliseconds timeout = std::chrono::seconds(5));
+    bool Connected() const { return fd_ >= 0; }
+    // Everything until the server closes (bounded); "<timeout>" appended when it did not.
+    std::string ReadAll(std::chrono::milliseconds timeout = std::chrono::seconds(20));
+    void Send(std::string_view bytes);
+    void Close();
+    // Closes with a reset instead of an orderly end.
+    void Reset();
+
+private:
+    DataChannel() = default;
+    int fd_ = -1;
+    int listenFd_ = -1;
+    int port_ = 0;
+};
 
 class FtpTestClient {
 public:
@@ -30,6 +62,9 @@ public:
     }
     // USER and PASS; returns the reply to PASS.
     std::string Login(const std::string& user = "visitor", const std::string& password = "secret");
+    // PASV: the port of the 227 reply, or 0 (the reply is kept in lastReply).
+    int Pasv();
+    std::string lastReply;
     // True once the server has closed the connection (all replies read).
     bool WaitClosed(std::chrono::milliseconds timeout = std::chrono::seconds(5));
     void Close();

@@ -5,7 +5,12 @@
 #include "FtpTestClient.h"
 #include "TestLoop.h"
 
+#include <QTemporaryDir>
+
 #include <gtest/gtest.h>
+
+#include <fstream>
+#include <sstream>
 
 #include <memory>
 #include <string>
@@ -64,6 +69,26 @@ protected:
         return c;
     }
 
+    // A fresh temporary folder as the visitors' home; returns its path.
+    std::string MakeShare()
+    {
+        share = std::make_unique<QTemporaryDir>();
+        homeDir = share->path().toStdString();
+        return homeDir;
+    }
+    std::string SharePath(const std::string& relative) const { return homeDir + "/" + relative; }
+    void WriteFile(const std::string& relative, const std::string& content) const
+    {
+        std::ofstream(SharePath(relative), std::ios::binary) << content;
+    }
+    std::string ReadFile(const std::string& relative) const
+    {
+        std::ifstream in(SharePath(relative), std::ios::binary);
+        std::ostringstream out;
+        out << in.rdbuf();
+        return out.str();
+    }
+
     int CountEvents(const std::string& prefix) const
     {
         int n = 0;
@@ -78,6 +103,7 @@ protected:
     std::vector<std::string> events;
     std::vector<std::string> answers;
     std::vector<std::unique_ptr<FtpTestClient>> clients;
+    std::unique_ptr<QTemporaryDir> share;
 };
 
 } // namespace quill::test
