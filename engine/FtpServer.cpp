@@ -313,7 +313,15 @@ void TFtpServer::customEvent(QEvent* event)
 void TFtpServer::ProcessCommandLine(TFtpCtrlSocket& Client, std::string_view line)
 {
     try {
-        const CommandParts parts = SplitCommand(CleanTelnet(line, limits::FtpStringMax));
+        bool tooLong = false;
+        const std::string cleaned = CleanTelnet(line, limits::FtpStringMax, &tooLong);
+        // Security: a line longer than a command may be is refused whole. Cut
+        // short, it could name another file than the one the visitor meant.
+        if (tooLong) {
+            ReplyToClient(Client, "500 Command too long");
+            return;
+        }
+        const CommandParts parts = SplitCommand(cleaned);
         TFtpString Keyword(parts.keyword);
         TFtpString Params(parts.params);
         TFtpString Answer;

@@ -47,12 +47,21 @@ TEST_F(Dispatch, LinesAreSplitAndAnsweredOnceEach)
     }
 }
 
-TEST_F(Dispatch, ALongLineIsCutTo255BytesBeforeItIsSplit)
+TEST_F(Dispatch, ALineLongerThan255BytesIsRefusedNotCut)
 {
+    std::vector<std::string> commands;
+    server->OnClientCommand = [&](TFtpServer&, TFtpCtrlSocket&, TFtpString& k, TFtpString&, TFtpString&) {
+        commands.push_back(k.str());
+    };
     FtpTestClient& c = NewClient();
-    const std::string reply = c.Command("NOOP " + std::string(295, 'x'));
-    EXPECT_EQ(reply.substr(0, 22), "200 Ok. Parameter was ");
-    EXPECT_EQ(reply.size(), 255u);
+    // 255 bytes are a command (its long reply is cut to 255 bytes)...
+    EXPECT_EQ(c.Command("NOOP " + std::string(250, 'x')).size(), 255u);
+    // ...256 and more are refused.
+    EXPECT_EQ(c.Command("NOOP " + std::string(251, 'x')), "500 Command too long");
+    EXPECT_EQ(c.Command("NOOP " + std::string(295, 'x')), "500 Command too long");
+    // Telnet bytes do not count; the connection stays open.
+    EXPECT_EQ(c.Command("\xff\xf4NOOP " + std::string(250, 'y')).substr(0, 25), "200 Ok. Parameter was 'yy");
+    EXPECT_EQ(commands.size(), 2u); // only the lines that fit reached the owner
 }
 
 TEST_F(Dispatch, TheOwnerMayAnswerOrRewriteACommand)

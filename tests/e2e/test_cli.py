@@ -4,10 +4,13 @@
 Usage: test_cli.py PATH-TO-quillshare-server
 """
 import ftplib
+import io
 import os
+import random
 import shutil
 import signal
 import socket
+import struct
 import subprocess
 import sys
 import tempfile
@@ -136,7 +139,7 @@ class ServerTest(unittest.TestCase):
             with socket.create_connection(("127.0.0.1", port), timeout=5) as s:
                 s.sendall(bytes([i % 256]) * (i * 100))
                 if i % 3 == 0:
-                    s.setsockopt(socket.SOL_SOCKET, socket.SO_LINGER, b"\x01\x00\x00\x00\x00\x00\x00\x00")
+                    s.setsockopt(socket.SOL_SOCKET, socket.SO_LINGER, struct.pack("ii", 1, 0))
         f = self.server.ftp()
         self.assertEqual(f.login("x", PASSWORD), "230 User x logged in.")
         f.quit()
@@ -150,6 +153,132 @@ class ServerTest(unittest.TestCase):
         self.assertEqual(code, 0)
         self.assertIn("! 127.0.0.1 disconnected", self.server.lines)
         self.assertEqual(self.server.lines[1], "! Server started")
+
+
+def make_tree(root):
+    """Files of awkward sizes in nested folders; returns their relative paths."""
+    rnd = random.Random(5)
+    sizes = {"empty.bin": 0, "one.bin": 1, "a 2047.bin": 2047, "b2048.bin": 2048, "c2049.bin": 2049,
+             "sub/d4096.bin": 4096, "sub/deeper/big.bin": 3 * 1024 * 1024 + 17, "sub/deeper/text file.txt": 5000}
+    for rel, size in sizes.items():
+        path = os.path.join(root, rel)
+        os.makedirs(os.path.dirname(path), exist_ok=True)
+        with open(path, "wb") as f:
+            f.write(bytes(rnd.getrandbits(8) for _ in range(size)))
+    return sorted(sizes)
+
+
+def describe_descriptors(pid):
+    fd_dir = "/proc/%d/fd" % pid
+    return ", ".join("%s->%s" % (fd, os.readlink(os.path.join(fd_dir, fd))) for fd in sorted(os.listdir(fd_dir)))
+
+
+def open_descriptors(pid):
+    return len(os.listdir("/proc/%d/fd" % pid))
+
+
+class TreeTest(unittest.TestCase):
+    """Real clients download a tree byte for byte, actively and passively."""
+
+    def setUp(self):
+        self.tmp = tempfile.mkdtemp(prefix="quill-tree-")
+        self.share = os.path.join(self.tmp, "share")
+        os.makedirs(self.share)
+        self.files = make_tree(self.share)
+        self.server = RunningServer(self.share)
+
+    def tearDown(self):
+        self.server.stop()
+        shutil.rmtree(self.tmp)
+
+    def assertSameTree(self, got):
+        for rel in self.files:
+            with open(os.path.join(self.share, rel), "rb") as a, open(os.path.join(got, rel), "rb") as b:
+                self.assertEqual(a.read(), b.read(), rel)
+
+    def test_ftplib_downloads_in_both_modes(self):
+        for passive in (True, False):
+            out = os.path.join(self.tmp, "ftplib-%s" % passive)
+            f = self.server.ftp()
+            f.login("visitor", PASSWORD)
+            f.set_pasv(passive)
+            for rel in self.files:
+                os.makedirs(os.path.dirname(os.path.join(out, rel)), exist_ok=True)
+                with open(os.path.join(out, rel), "wb") as target:
+                    self.assertEqual(f.retrbinary("RETR " + rel, target.write), "226 File sent ok")
+            self.assertIn("sub", f.nlst())
+            f.quit()
+            self.assertSameTree(out)
+
+    def test_curl_downloads_in_both_modes(self):
+        for mode in ([], ["-P", "127.0.0.1"]):
+            out = os.path.join(self.tmp, "curl%d" % len(mode))
+            for rel in self.files:
+                url = "ftp://127.0.0.1:%d/%s" % (self.server.port, rel.replace(" ", "%20"))
+                done = subprocess.run(["curl", "-sS", "--max-time", "30", "--create-dirs", "--user",
+                                       "visitor:" + PASSWORD, *mode, "-o", os.path.join(out, rel), url],
+                                      capture_output=True, text=True)
+                self.assertEqual(done.returncode, 0, done.stderr)
+            self.assertSameTree(out)
+
+    def test_lftp_mirrors_in_both_modes(self):
+        for passive in ("on", "off"):
+            out = os.path.join(self.tmp, "lftp-" + passive)
+            done = subprocess.run(
+                ["lftp", "-u", "visitor," + PASSWORD, "-p", str(self.server.port), "-e",
+                 "set net:max-retries 1; set net:timeout 10; set ftp:use-tvfs yes; "
+                 "set ftp:passive-mode %s; mirror . %s; quit" % (passive, out), "127.0.0.1"],
+                capture_output=True, text=True, timeout=120)
+            self.assertEqual(done.returncode, 0, done.stderr)
+            self.assertSameTree(out)
+
+    def test_changes_are_refused(self):
+        f = self.server.ftp()
+        f.login("visitor", PASSWORD)
+        for command, reply in (("DELE one.bin", "550 Cannot delete."), ("RNFR one.bin", "500 Cannot RNFR."),
+                               ("MKD new", "550 '%s/new': can't create directory." % self.share),
+                               ("RMD sub", "500 Cannot remove directory."),
+                               ("RETR /etc/passwd", "501 Cannot RETR. Permission denied")):
+            with self.assertRaises(ftplib.error_perm) as refused:
+                f.sendcmd(command)
+            self.assertEqual(str(refused.exception), reply)
+        with self.assertRaises(ftplib.error_perm) as refused:
+            f.storbinary("STOR x.bin", io.BytesIO(b"data"))
+        self.assertEqual(str(refused.exception), "501 Permission Denied")
+        f.quit()
+        self.assertEqual(sorted(os.listdir(self.share)), sorted({p.split("/")[0] for p in self.files}))
+
+    def test_visitors_dropping_mid_transfer_leave_nothing_open(self):
+        pid = self.server.proc.pid
+        f = self.server.ftp()
+        f.login("visitor", PASSWORD)
+        f.voidcmd("NOOP")
+        baseline = open_descriptors(pid)
+        before = describe_descriptors(pid)
+        reset = struct.pack("ii", 1, 0)  # SO_LINGER on, 0 s: close with a reset
+        for i in range(10):
+            g = self.server.ftp()
+            g.login("visitor", PASSWORD)
+            conn = g.transfercmd("RETR sub/deeper/big.bin")
+            conn.recv(1000)
+            if i % 2:
+                conn.setsockopt(socket.SOL_SOCKET, socket.SO_LINGER, reset)
+                g.sock.setsockopt(socket.SOL_SOCKET, socket.SO_LINGER, reset)
+            if i % 3:  # data connection first, or the control connection first
+                conn.close()
+                g.close()
+            else:
+                g.close()
+                conn.close()
+        deadline = time.monotonic() + 10
+        while open_descriptors(pid) != baseline and time.monotonic() < deadline:
+            time.sleep(0.05)
+        self.assertEqual(open_descriptors(pid), baseline, before + " / " + describe_descriptors(pid))
+        with open(os.path.join(self.share, "one.bin"), "rb") as one:
+            got = io.BytesIO()
+            f.retrbinary("RETR one.bin", got.write)
+            self.assertEqual(got.getvalue(), one.read())
+        f.quit()
 
 
 class ArgumentTest(unittest.TestCase):
