@@ -1,7 +1,10 @@
-// quillshare-server: shares one folder over FTP from the command line.
-#include "FileSystem.h"
+// quillshare-server: shares one folder over FTP from the command line, with
+// the same engine, sharing policy and activity log as the desktop console.
+#include "ActivityLog.h"
+#include "DescriptorLimit.h"
 #include "FtpServer.h"
 #include "ServerOptions.h"
+#include "SharingPolicy.h"
 #include "SignalWatcher.h"
 
 #include <QCoreApplication>
@@ -19,11 +22,11 @@ namespace {
 // control characters are shown as \xNN instead of reaching the terminal.
 void PrintLine(const std::string& line)
 {
+    static const char hex[] = "0123456789abcdef";
     std::string shown;
-    shown.reserve(line.size());
+    shown.reserve(line.size() + 1);
     for (unsigned char c : line) {
         if (c < 0x20 || c == 0x7f) {
-            static const char hex[] = "0123456789abcdef";
             shown += "\\x";
             shown += hex[c >> 4];
             shown += hex[c & 15];
@@ -31,8 +34,8 @@ void PrintLine(const std::string& line)
             shown += static_cast<char>(c);
         }
     }
+    shown += '\n';
     std::fwrite(shown.data(), 1, shown.size(), stdout);
-    std::fputc('\n', stdout);
     std::fflush(stdout);
 }
 
@@ -51,68 +54,33 @@ int main(int argc, char* argv[])
     QCoreApplication app(argc, argv);
 
     std::string error;
-    const std::vector<std::string> args(argv + 1, argv + argc);
-    const auto options = cli::ParseServerOptions(args, error);
+    const auto options = cli::ParseServerOptions(std::vector<std::string>(argv + 1, argv + argc), error);
     if (!options) {
         std::fprintf(stderr, "quillshare-server: %s\n%s", error.c_str(), cli::UsageText().c_str());
         return 2;
     }
+    if (options->help) {
+        std::fputs(cli::UsageText().c_str(), stdout);
+        return 0;
+    }
+    cli::RaiseDescriptorLimit();
 
     TFtpServer server;
     server.Port = options->port;
     server.Addr = options->address;
-    server.Banner = "220 Quillshare FTP Server ready.";
-    // Security: every visitor stays inside the shared folder.
-    server.ConfineToHomeDir = true;
+    server.MaxClients = options->maxClients;
 
+    ActivityLog log(PrintLine, /*maskPasswords=*/true);
+    log.Attach(server);
+    SharingPolicy policy({ [&] { return options->password; }, [&] { return options->dir; },
+                             [&](AccessRight right) { return options->rights.Has(right); } },
+                         log);
+    policy.Attach(server);
+    // The link comes first, with the port the system chose.
     server.OnStart = [&](TFtpServer& s) {
         PrintLine("ftp://" + LinkHost(options->address) + ":" + s.ListenPort());
-        PrintLine("! Server started");
+        log.ServerStarted();
     };
-    server.OnStop = [](TFtpServer&) { PrintLine("! Server stopped"); };
-    server.OnClientConnect = [](TFtpServer&, TFtpCtrlSocket& client, quint16) {
-        PrintLine("! " + client.GetPeerAddr() + " connected");
-    };
-    server.OnClientDisconnect = [](TFtpServer&, TFtpCtrlSocket& client, quint16) {
-        PrintLine("! " + client.GetPeerAddr() + " disconnected");
-    };
-    server.OnClientCommand = [](TFtpServer&, TFtpCtrlSocket& client, TFtpString& keyword, TFtpString& params,
-                                TFtpString&) {
-        // Security: the password never reaches the output.
-        const std::string shown = keyword == "PASS" ? std::string("***") : params.str();
-        PrintLine("< " + client.GetPeerAddr() + " " + keyword.str() + " " + shown);
-    };
-    server.OnAnswerToClient = [](TFtpServer&, TFtpCtrlSocket& client, TFtpString& answer) {
-        PrintLine("> " + client.GetPeerAddr() + " " + answer.str());
-    };
-    server.OnAuthenticate = [&](TFtpServer&, TFtpCtrlSocket& client, const TFtpString& user,
-                                const TFtpString& password, bool& authenticated) {
-        authenticated = password.str() == options->password;
-        if (authenticated) {
-            client.HomeDir = options->dir;
-            PrintLine("! " + client.GetPeerAddr() + " User '" + user.str() + "' is authenticated");
-        }
-    };
-    server.OnChangeDirectory = [&](TFtpServer& s, TFtpCtrlSocket&, const std::string& directory, bool& allowed) {
-        // Security: a visitor stays inside the shared folder, compared
-        // component by component after "." and ".." are collapsed.
-        allowed = IsWithinFolder(s.PathRules, options->dir, directory);
-        // Only folders that exist: a client that walks a path one step at a
-        // time must learn where a step fails.
-        if (allowed) {
-            const std::optional<FileEntry> entry = StatPath(CollapseDots(s.PathRules, directory));
-            allowed = entry && entry->directory;
-        }
-    };
-
-    // Downloads and listings only: whatever would change the disk is refused.
-    const auto refuse = [](TFtpServer&, TFtpCtrlSocket&, std::string&, bool& allowed) { allowed = false; };
-    server.OnValidatePut = refuse;
-    server.OnValidateDele = refuse;
-    server.OnValidateRnFr = refuse;
-    server.OnValidateRnTo = refuse;
-    server.OnValidateRmd = refuse;
-    server.OnMakeDirectory = [](TFtpServer&, TFtpCtrlSocket&, const std::string&, bool& allowed) { allowed = false; };
 
     cli::SignalWatcher stopSignals([&](int) {
         server.Stop();
