@@ -86,7 +86,8 @@ public:
     PathStyle PathRules = HostPathStyle();
     // Security: when set, each visitor is confined at login to its HomeDir:
     // every name outside it is refused with "Permission denied", and before
-    // login every name is refused. A change applies from the next login.
+    // login every name is refused. Turned on, it refuses every name of the
+    // visitors logged in before; turned off, it frees visitors at their next login.
     bool ConfineToHomeDir = false;
     // Bytes per block of a transfer (taken by connections at accept).
     int TransferBlockSize = limits::DefaultRcvSize;
