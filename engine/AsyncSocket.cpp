@@ -104,6 +104,8 @@ void TCustomAsyncSocket::AttachHandle(sockapi::Handle handle, TSocketState state
     writeNotifier_->setSocket(handle);
     if (lingerOnOff_ != loLingerNoSet)
         sockapi::SetLinger(handle, lingerOnOff_ == loLingerOn, lingerTimeout_);
+    if (state != ssListening)
+        sockapi::SetNoDelay(handle);
     readNotifier_->setEnabled(state == ssListening || state == ssConnected);
     writeNotifier_->setEnabled(state == ssConnecting);
     ChangeState(state);

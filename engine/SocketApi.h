@@ -75,6 +75,9 @@ void Close(Handle h);
 // Makes an accepted handle non-blocking and close-on-exec.
 void PrepareAccepted(Handle h);
 void SetLinger(Handle h, bool on, int timeoutSeconds);
+// Sends small writes at once (no Nagle delay): replies and the last block of
+// a transfer must not wait for the peer's delayed acknowledgement.
+void SetNoDelay(Handle h);
 
 // Addresses as text: "127.0.0.1" and "2121". Empty strings when unknown.
 bool LocalAddress(Handle h, std::string& addr, std::string& port);

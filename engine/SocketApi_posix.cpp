@@ -8,6 +8,7 @@
 #include <ifaddrs.h>
 #include <netdb.h>
 #include <netinet/in.h>
+#include <netinet/tcp.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
@@ -243,6 +244,12 @@ void SetLinger(Handle h, bool on, int timeoutSeconds)
     value.l_onoff = on ? 1 : 0;
     value.l_linger = timeoutSeconds;
     ::setsockopt(static_cast<int>(h), SOL_SOCKET, SO_LINGER, &value, sizeof value);
+}
+
+void SetNoDelay(Handle h)
+{
+    const int one = 1;
+    ::setsockopt(static_cast<int>(h), IPPROTO_TCP, TCP_NODELAY, &one, sizeof one);
 }
 
 bool LocalAddress(Handle h, std::string& addr, std::string& port)
