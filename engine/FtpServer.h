@@ -91,6 +91,9 @@ public:
     bool ConfineToHomeDir = false;
     // Bytes per block of a transfer (taken by connections at accept).
     int TransferBlockSize = limits::DefaultRcvSize;
+    // Opens the files of transfers (OpenFileStream unless replaced, e.g. by
+    // a test that makes the Nth write fail).
+    std::function<std::unique_ptr<TStream>(const std::string& path, TFileOpenMode mode)> OpenFile = OpenFileStream;
     // Makes the control connection objects; a derived class may be put here.
     std::function<std::unique_ptr<TFtpCtrlSocket>()> ConnectionClass;
 

@@ -104,7 +104,7 @@ void TFtpServer::SendConnected(TFtpCtrlSocket& Client, quint16 Error)
         if (Error != 0)
             throw std::runtime_error("Client data socket connection error: " + ErrorNumber(Error));
         if (!Client.DataStreamOpened && !Client.FilePath.empty() && !Client.DataStream) {
-            std::unique_ptr<TStream> file = OpenFileStream(Client.FilePath, TFileOpenMode::Read);
+            std::unique_ptr<TStream> file = OpenFile(Client.FilePath, TFileOpenMode::Read);
             if (Client.RestartOffset > 0)
                 file->Seek(Client.RestartOffset);
             Client.AdoptDataStream(std::move(file));
@@ -198,7 +198,7 @@ void TFtpServer::OpenStoreFile(TFtpCtrlSocket& Client, DataPath path)
     // its offset; a plain STOR starts the file afresh.
     const bool keep = fileExists && (path == DataPath::Append || Client.RestartOffset > 0);
     std::unique_ptr<TStream> file
-        = OpenFileStream(Client.FilePath, keep ? TFileOpenMode::Update : TFileOpenMode::Create);
+        = OpenFile(Client.FilePath, keep ? TFileOpenMode::Update : TFileOpenMode::Create);
     if (Client.RestartOffset > 0)
         file->Seek(Client.RestartOffset);
     Client.AdoptDataStream(std::move(file));
