@@ -89,7 +89,7 @@ TEST_F(ServerRegistry, AbruptDisconnectsAndGarbageLeaveTheServerListening)
 {
     for (int i = 0; i < 20; ++i) {
         FtpTestClient& c = NewClient(i % 2 == 0);
-        c.SendRaw(std::string("\0\xff\xff\xfe garbage", 14));
+        c.SendRaw(std::string("\0\xff\xff\xfe garbage", 12));
         c.SendRaw(std::string(3000, static_cast<char>(i)));
         c.Close();
     }
