@@ -7,6 +7,7 @@ packages=(
   libgtest-dev libgmock-dev           # unit tests
   netbase                             # /etc/services: the "ftp" service name
   python3 curl lftp                   # end-to-end tests with real FTP clients
+  clang libclang-rt-14-dev            # fuzzers (libFuzzer) and sanitizers
 )
 missing=()
 for p in "${packages[@]}"; do
