@@ -24,6 +24,7 @@ namespace {
     // A stream the policy gave a client. A child of the client object, so it
     // goes with the client even when no closed step comes to free it.
     class PolicyStream : public QObject {
+        Q_OBJECT
     public:
         PolicyStream(TFtpCtrlSocket& client, const std::string& text)
             : QObject(&client)
@@ -242,3 +243,5 @@ void SharingPolicy::RetrieveClosed(TFtpCtrlSocket& client) const
 }
 
 } // namespace quill
+
+#include "SharingPolicy.moc"

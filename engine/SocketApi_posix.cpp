@@ -126,6 +126,7 @@ int ResolvePort(const std::string& port)
 
 Handle OpenListener(const std::string& addr, const std::string& port, int backlog)
 {
+    (void)ReserveDescriptor(); // held from the first listener on, before descriptors run out
     const ResolvedAddress where = Resolve("Listen", addr.empty() ? "0.0.0.0" : addr, port, true, true);
     const int fd = NewSocket("socket", where.family);
     const int one = 1;
@@ -145,7 +146,6 @@ Handle OpenListener(const std::string& addr, const std::string& port, int backlo
 
 Handle AcceptConnection(Handle listener, int& error)
 {
-    (void)ReserveDescriptor(); // make sure the reserve exists before we run out
     const int fd = ::accept4(static_cast<int>(listener), nullptr, nullptr, SOCK_NONBLOCK | SOCK_CLOEXEC);
     if (fd >= 0) {
         error = 0;
