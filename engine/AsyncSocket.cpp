@@ -11,11 +11,37 @@ namespace quill {
 
 TCustomAsyncSocket::TCustomAsyncSocket(QObject* owner)
     : QObject(owner)
-    , readNotifier_(std::make_unique<QSocketNotifier>(QSocketNotifier::Read))
-    , writeNotifier_(std::make_unique<QSocketNotifier>(QSocketNotifier::Write))
 {
-    QObject::connect(readNotifier_.get(), &QSocketNotifier::activated, this, [this] { ReadReady(); });
-    QObject::connect(writeNotifier_.get(), &QSocketNotifier::activated, this, [this] { WriteReady(); });
+}
+
+// The notifiers are made the first time they are needed: a socket that
+// never holds a handle (most data sockets of idle visitors) costs none.
+void TCustomAsyncSocket::WatchRead(bool on)
+{
+    if (!readNotifier_) {
+        if (!on)
+            return;
+        readNotifier_ = std::make_unique<QSocketNotifier>(handle_, QSocketNotifier::Read);
+        QObject::connect(readNotifier_.get(), &QSocketNotifier::activated, this, [this] { ReadReady(); });
+        return;
+    }
+    if (readNotifier_->socket() != handle_)
+        readNotifier_->setSocket(handle_);
+    readNotifier_->setEnabled(on);
+}
+
+void TCustomAsyncSocket::WatchWrite(bool on)
+{
+    if (!writeNotifier_) {
+        if (!on)
+            return;
+        writeNotifier_ = std::make_unique<QSocketNotifier>(handle_, QSocketNotifier::Write);
+        QObject::connect(writeNotifier_.get(), &QSocketNotifier::activated, this, [this] { WriteReady(); });
+        return;
+    }
+    if (writeNotifier_->socket() != handle_)
+        writeNotifier_->setSocket(handle_);
+    writeNotifier_->setEnabled(on);
 }
 
 TCustomAsyncSocket::~TCustomAsyncSocket()
@@ -100,14 +126,12 @@ void TCustomAsyncSocket::AttachHandle(sockapi::Handle handle, TSocketState state
     dataSentOwed_ = false;
     receiveShut_ = false;
     readingPaused_ = false;
-    readNotifier_->setSocket(handle);
-    writeNotifier_->setSocket(handle);
     if (lingerOnOff_ != loLingerNoSet)
         sockapi::SetLinger(handle, lingerOnOff_ == loLingerOn, lingerTimeout_);
     if (state != ssListening)
         sockapi::SetNoDelay(handle);
-    readNotifier_->setEnabled(state == ssListening || state == ssConnected);
-    writeNotifier_->setEnabled(state == ssConnecting);
+    WatchRead(state == ssListening || state == ssConnected);
+    WatchWrite(state == ssConnecting);
     ChangeState(state);
 }
 
@@ -154,20 +178,18 @@ void TCustomAsyncSocket::Send(std::string_view data)
 {
     if (state_ != ssConnected)
         throw ESocketException("Send", ENOTCONN);
+    dataSentOwed_ = true;
     if (AllSent()) {
         out_.clear();
         outPos_ = 0;
+        // Hand the bytes to the system at once when nothing is queued before
+        // them, and queue only what it did not take; a failure shows at the
+        // next write readiness, not inside Send.
+        const sockapi::IoResult r = sockapi::Send(handle_, data.data(), data.size());
+        if (r.error == 0)
+            data.remove_prefix(static_cast<std::size_t>(r.count));
     }
-    const bool wasIdle = AllSent();
     out_.append(data);
-    dataSentOwed_ = true;
-    // Hand the bytes to the system at once when nothing is queued before
-    // them; a failure shows at the next write readiness, not inside Send.
-    if (wasIdle) {
-        const int keepError = readError_;
-        Flush();
-        readError_ = keepError;
-    }
     UpdateWriteNotifier();
 }
 
@@ -197,7 +219,7 @@ void TCustomAsyncSocket::ShutDown(sockapi::ShutdownHow how)
         // Nothing more will be read: stop listening for input, and do not
         // take the end of input that the shutdown causes for a peer close.
         receiveShut_ = true;
-        readNotifier_->setEnabled(false);
+        WatchRead(false);
     }
 }
 
@@ -205,13 +227,13 @@ void TCustomAsyncSocket::PauseReading(bool paused)
 {
     readingPaused_ = paused;
     if (handle_ != sockapi::InvalidHandle && state_ == ssConnected && !receiveShut_)
-        readNotifier_->setEnabled(!paused);
+        WatchRead(!paused);
 }
 
 void TCustomAsyncSocket::UpdateWriteNotifier()
 {
     if (handle_ != sockapi::InvalidHandle)
-        writeNotifier_->setEnabled(state_ == ssConnecting || (state_ == ssConnected && dataSentOwed_));
+        WatchWrite(state_ == ssConnecting || (state_ == ssConnected && dataSentOwed_));
 }
 
 bool TCustomAsyncSocket::Flush()
@@ -263,12 +285,12 @@ void TCustomAsyncSocket::WriteReady()
         const int error = sockapi::ConnectResult(handle_);
         if (error == 0) {
             ChangeState(ssConnected);
-            readNotifier_->setEnabled(!readingPaused_);
+            WatchRead(!readingPaused_);
             UpdateWriteNotifier();
             Guarded([this] { TriggerSessionConnected(0); });
             return;
         }
-        writeNotifier_->setEnabled(false);
+        WatchWrite(false);
         if (Guarded([&] { TriggerSessionConnected(static_cast<quint16>(error)); }))
             CloseWithError(0);
         return;
@@ -305,10 +327,11 @@ void TCustomAsyncSocket::CloseWithError(int error)
 {
     if (handle_ == sockapi::InvalidHandle)
         return;
-    readNotifier_->setEnabled(false);
-    writeNotifier_->setEnabled(false);
-    readNotifier_->setSocket(sockapi::InvalidHandle);
-    writeNotifier_->setSocket(sockapi::InvalidHandle);
+    // Stop watching before the handle is gone (the system may reuse its number).
+    if (readNotifier_)
+        readNotifier_->setSocket(sockapi::InvalidHandle);
+    if (writeNotifier_)
+        writeNotifier_->setSocket(sockapi::InvalidHandle);
     if (state_ == ssConnected)
         sockapi::Shutdown(handle_, sockapi::ShutdownHow::Send);
     sockapi::Close(handle_);

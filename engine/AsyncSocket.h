@@ -131,6 +131,8 @@ private:
     void CloseWithError(int error);
     void ResetSettings();
     void UpdateWriteNotifier();
+    void WatchRead(bool on);
+    void WatchWrite(bool on);
     // Runs an event handler; an escaping exception aborts this socket.
     // Returns false when the socket object was destroyed meanwhile.
     template <typename F> bool Guarded(F&& handler);

@@ -8,6 +8,8 @@ packages=(
   netbase                             # /etc/services: the "ftp" service name
   python3 curl lftp                   # end-to-end tests with real FTP clients
   clang libclang-rt-14-dev            # fuzzers (libFuzzer) and sanitizers
+  libcurl4-openssl-dev                # the link mailer's SMTP
+  python3-aiosmtpd openssl            # mailer tests: an SMTP relay on loopback
 )
 missing=()
 for p in "${packages[@]}"; do
