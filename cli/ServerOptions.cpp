@@ -10,6 +10,7 @@ std::string UsageText()
 {
     return "usage: quillshare-server --dir DIR (--password PW | --password-file FILE)\n"
            "                         [--port PORT] [--address ADDR] [--allow RIGHTS] [--max-clients N]\n"
+           "                         [--block-size BYTES]\n"
            "\n"
            "Shares the folder DIR over FTP. Any user name with the password logs in;\n"
            "visitors stay inside DIR.\n"
@@ -24,6 +25,7 @@ std::string UsageText()
            "                        CreateDir, DeleteDir, Upload, DeleteFiles, Rename, or all / none\n"
            "                        (default none: download and list only)\n"
            "  --max-clients N       at most N connections at a time (default 0: no limit)\n"
+           "  --block-size BYTES    bytes per transfer block, 512 to 16777216 (default 65536)\n"
            "  --help                this text\n"
            "\n"
            "Example:\n"
@@ -61,7 +63,7 @@ std::optional<ServerOptions> ParseServerOptions(const std::vector<std::string>& 
     ServerOptions options;
     bool haveDir = false, havePassword = false;
     static const char* const valued[]
-        = { "--dir", "--password", "--password-file", "--port", "--address", "--allow", "--max-clients" };
+        = { "--dir", "--password", "--password-file", "--port", "--address", "--allow", "--max-clients", "--block-size" };
     for (std::size_t i = 0; i < args.size(); ++i) {
         const std::string& name = args[i];
         if (name == "--help" || name == "-h") {
@@ -114,6 +116,12 @@ std::optional<ServerOptions> ParseServerOptions(const std::vector<std::string>& 
                 return std::nullopt;
             }
             options.maxClients = static_cast<int>(number);
+        } else if (name == "--block-size") {
+            if (!ParseNumber(value, 16 << 20, number) || number < 512) {
+                error = "--block-size: not a size from 512 to 16777216 '" + value + "'";
+                return std::nullopt;
+            }
+            options.blockSize = static_cast<int>(number);
         }
     }
     if (!haveDir) {

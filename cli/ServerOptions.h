@@ -16,6 +16,7 @@ struct ServerOptions {
     std::string address = "0.0.0.0";
     AccessRights rights;  // none by default: download and list only
     int maxClients = 0;   // 0: no limit
+    int blockSize = 65536; // bytes per transfer block
     bool help = false;    // --help: print the usage and stop
 };
 

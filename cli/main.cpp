@@ -69,6 +69,7 @@ int main(int argc, char* argv[])
     server.Port = options->port;
     server.Addr = options->address;
     server.MaxClients = options->maxClients;
+    server.TransferBlockSize = options->blockSize;
 
     ActivityLog log(PrintLine, /*maskPasswords=*/true);
     log.Attach(server);

@@ -1,5 +1,7 @@
 #include "FtpCtrlSocket.h"
 
+#include <algorithm>
+
 namespace quill {
 
 TFtpCtrlSocket::TFtpCtrlSocket(QObject* owner)
@@ -61,6 +63,14 @@ void TFtpCtrlSocket::ChangeDir(const std::string& name)
             throw EFtpPathError("Permission denied");
     }
     CurrentDir = std::move(next);
+}
+
+std::vector<char>& TFtpCtrlSocket::TransferBlock(int size)
+{
+    const std::size_t wanted = static_cast<std::size_t>(std::max(size, 1));
+    if (transferBlock_.size() != wanted)
+        transferBlock_.resize(wanted);
+    return transferBlock_;
 }
 
 void TFtpCtrlSocket::AdoptDataStream(std::unique_ptr<TStream> stream)

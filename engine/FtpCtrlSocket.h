@@ -96,8 +96,10 @@ public:
     std::string TransferStatus; // "Transfer Ok", or why the transfer was aborted
     bool TransferAborted = false;
     bool EndOfData = false; // the send path reached the end and asked once for the close
-    // Block buffer of the transfers, apart from the command line's buffer.
-    std::vector<char> TransferBuffer;
+    // The block buffer of a transfer, apart from the command line's buffer:
+    // made when a transfer needs it, given back when its data connection closes.
+    std::vector<char>& TransferBlock(int size);
+    void ReleaseTransferBlock() { std::vector<char>().swap(transferBlock_); }
 
 protected:
     bool TriggerDataAvailable(quint16 Error) override;
@@ -107,6 +109,7 @@ protected:
 private:
     LineAssembler lines_;
     std::unique_ptr<TStream> openedStream_;
+    std::vector<char> transferBlock_;
 };
 
 } // namespace quill

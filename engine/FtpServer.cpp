@@ -197,7 +197,6 @@ void TFtpServer::AcceptSession(quint16 Error)
     client.DataSocket->setObjectName(QStringLiteral("DataSocket") + number);
     client.Banner = Banner;
     client.PathRules = PathRules;
-    client.TransferBuffer.resize(static_cast<std::size_t>(std::max(TransferBlockSize, 1)));
     try {
         client.SetHSocket(handle);
     } catch (const std::exception&) {

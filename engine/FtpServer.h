@@ -89,7 +89,7 @@ public:
     // login every name is refused. Turned on, it refuses every name of the
     // visitors logged in before; turned off, it frees visitors at their next login.
     bool ConfineToHomeDir = false;
-    // Bytes per block of a transfer (taken by connections at accept).
+    // Bytes per block of a transfer: one block in flight per transfer.
     int TransferBlockSize = limits::DefaultRcvSize;
     // Opens the files of transfers (OpenFileStream unless replaced, e.g. by
     // a test that makes the Nth write fail).

@@ -119,7 +119,7 @@ void TFtpServer::SendConnected(TFtpCtrlSocket& Client, quint16 Error)
 void TFtpServer::SendNextBlock(TFtpCtrlSocket& Client)
 {
     try {
-        std::vector<char>& block = Client.TransferBuffer;
+        std::vector<char>& block = Client.TransferBlock(TransferBlockSize);
         const qint64 count
             = Client.DataStream ? Client.DataStream->Read(block.data(), static_cast<qint64>(block.size())) : 0;
         if (count > 0) {
@@ -154,6 +154,7 @@ void TFtpServer::SendDataSent(TFtpCtrlSocket& Client, quint16 Error)
 void TFtpServer::SendClosed(TFtpCtrlSocket& Client, quint16 Error)
 {
     DataConnectionReset(Client);
+    Client.ReleaseTransferBlock();
     if (Client.DataStreamOpened)
         Client.ReleaseDataStream();
     // A connection that ends before the last block was sent is no complete
@@ -206,7 +207,7 @@ void TFtpServer::OpenStoreFile(TFtpCtrlSocket& Client, DataPath path)
 
 void TFtpServer::StoreReceive(TFtpCtrlSocket& Client, DataPath path, quint16 Error)
 {
-    std::vector<char>& block = Client.TransferBuffer;
+    std::vector<char>& block = Client.TransferBlock(TransferBlockSize);
     const int count = Client.DataSocket->Receive(block.data(), static_cast<int>(block.size()));
     if (count <= 0 || Client.TransferAborted)
         return; // after an abort, what still arrives is read and dropped
@@ -224,6 +225,7 @@ void TFtpServer::StoreReceive(TFtpCtrlSocket& Client, DataPath path, quint16 Err
 void TFtpServer::StoreClosed(TFtpCtrlSocket& Client, DataPath path, quint16 Error)
 {
     DataConnectionReset(Client);
+    Client.ReleaseTransferBlock();
     if (!Client.TransferAborted && Error == 0 && !Client.FilePath.empty()) {
         try {
             // An upload of no bytes still leaves its file (created, or for
