@@ -7,6 +7,7 @@
 #include "SharingPolicy.h"
 #include "SignalWatcher.h"
 
+#include <QAbstractEventDispatcher>
 #include <QCoreApplication>
 
 #include <cstdio>
@@ -17,7 +18,9 @@ using namespace quill;
 
 namespace {
 
-// One line on stdout, flushed at once so a watcher sees it as it happens.
+// One line on stdout. Lines are flushed whenever the event loop is about to
+// wait, so a watcher sees each one as it happens, at one write per loop turn
+// rather than one per line.
 // Security: a visitor's bytes could carry terminal escape sequences, so
 // control characters are shown as \xNN instead of reaching the terminal.
 void PrintLine(const std::string& line)
@@ -36,7 +39,6 @@ void PrintLine(const std::string& line)
     }
     shown += '\n';
     std::fwrite(shown.data(), 1, shown.size(), stdout);
-    std::fflush(stdout);
 }
 
 std::string LinkHost(const std::string& address)
@@ -64,6 +66,9 @@ int main(int argc, char* argv[])
         return 0;
     }
     cli::RaiseDescriptorLimit();
+    std::setvbuf(stdout, nullptr, _IOFBF, 1 << 16);
+    QObject::connect(QAbstractEventDispatcher::instance(), &QAbstractEventDispatcher::aboutToBlock,
+                     [] { std::fflush(stdout); });
 
     TFtpServer server;
     server.Port = options->port;
@@ -94,9 +99,12 @@ int main(int argc, char* argv[])
     try {
         server.Start();
     } catch (const std::exception& e) {
+        std::fflush(stdout);
         std::fprintf(stderr, "quillshare-server: cannot listen on %s port %s: %s\n", options->address.c_str(),
                      options->port.c_str(), e.what());
         return 1;
     }
-    return app.exec();
+    const int status = app.exec();
+    std::fflush(stdout);
+    return status;
 }

@@ -22,7 +22,7 @@ void LineAssembler::SetSize(int size)
         size = MinimumSize;
     if (size == size_)
         return;
-    buffer_ = std::make_unique<char[]>(static_cast<std::size_t>(size));
+    buffer_.reset();
     size_ = size;
     length_ = 0;
 }

@@ -22,8 +22,14 @@ public:
     // Changes the buffer size; only while no bytes are held (the caller checks).
     void SetSize(int size);
 
-    // Where the next read goes, and how many bytes it may bring.
-    char* FreeSpace() { return buffer_.get() + length_; }
+    // Where the next read goes, and how many bytes it may bring. The buffer
+    // exists only while it is used: an idle connection holds none.
+    char* FreeSpace()
+    {
+        if (!buffer_)
+            buffer_ = std::make_unique<char[]>(static_cast<std::size_t>(size_));
+        return buffer_.get() + length_;
+    }
     int FreeLength() const { return size_ > length_ ? size_ - length_ - 1 : 0; }
 
     // Takes `count` bytes just read into FreeSpace() and calls deliver(line)
@@ -60,6 +66,8 @@ template <typename Deliver> void LineAssembler::Commit(int count, Deliver&& deli
             --lineLength;
         const bool more = deliver(std::string_view(buffer_.get(), static_cast<std::size_t>(lineLength)));
         Consume(lf);
+        if (length_ == 0)
+            buffer_.reset();
         if (!more || length_ == 0)
             return;
     }
