@@ -12,14 +12,14 @@ namespace quill {
 
 namespace {
 
-    QLabel* NavyLabel(const QString& text, QWidget* parent, int x, int y)
-    {
-        auto* label = new QLabel(text, parent);
-        art::SetTextColour(*label, art::Navy);
-        label->move(x, y);
-        label->adjustSize();
-        return label;
-    }
+QLabel* NavyLabel(const QString& text, QWidget* parent, int x, int y)
+{
+    auto* label = new QLabel(text, parent);
+    art::SetTextColour(*label, art::Navy);
+    label->move(x, y);
+    label->adjustSize();
+    return label;
+}
 
 } // namespace
 
@@ -62,13 +62,15 @@ TAboutBox::TAboutBox(TConsoleDesktop& desktop, QWidget* parent)
     linkPalette.setColor(QPalette::Base, art::SkyBlue);
     homePage_->setPalette(linkPalette);
     // Bold 14 point, made smaller when the address would not fit its place.
-    while (linkFont.pointSize() > 8 && QFontMetrics(linkFont).horizontalAdvance(homePage_->text()) > 229 - 8) {
+    while (
+        linkFont.pointSize() > 8 && QFontMetrics(linkFont).horizontalAdvance(homePage_->text()) > 229 - 8) {
         linkFont.setPointSize(linkFont.pointSize() - 1);
         homePage_->setFont(linkFont);
     }
     homePage_->setGeometry(28, 60, 229, homePage_->sizeHint().height());
 
-    auto* motto = new QLabel(QStringLiteral("Where all File Sharing is for Backup and Archival purposes only !"), panel);
+    auto* motto = new QLabel(
+        QStringLiteral("Where all File Sharing is for Backup and Archival purposes only !"), panel);
     motto->setObjectName(QStringLiteral("Label1"));
     motto->setGeometry(24, 92, 240, 32);
     motto->setWordWrap(true);

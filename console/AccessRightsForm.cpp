@@ -10,21 +10,24 @@ namespace quill {
 
 namespace {
 
-    // The boxes, top to bottom, in the order of AccessRight.
-    struct Box {
-        AccessRight right;
-        const char* name;
-        const char* caption;
-    };
-    const Box Boxes[] = {
-        { AccessRight::CreateDir, "CreateDirectoryCheckBox", "Allow Friend to Create Directories" },
-        { AccessRight::DeleteDir, "DeleteDirectoryCheckBox", "Allow Friend to Delete Directories" },
-        { AccessRight::Upload, "UploadfilesCheckBox", "Allow Friend to Upload Files to You" },
-        { AccessRight::DeleteFiles, "DeleteFilesCheckBox", "Allow Friend to Delete Your Files" },
-        { AccessRight::Rename, "RenameCheckBox", "Allow Friend to Rename Files / Dirs." },
-    };
+// The boxes, top to bottom, in the order of AccessRight.
+struct Box {
+    AccessRight right;
+    const char* name;
+    const char* caption;
+};
+const Box Boxes[] = {
+    { AccessRight::CreateDir, "CreateDirectoryCheckBox", "Allow Friend to Create Directories" },
+    { AccessRight::DeleteDir, "DeleteDirectoryCheckBox", "Allow Friend to Delete Directories" },
+    { AccessRight::Upload, "UploadfilesCheckBox", "Allow Friend to Upload Files to You" },
+    { AccessRight::DeleteFiles, "DeleteFilesCheckBox", "Allow Friend to Delete Your Files" },
+    { AccessRight::Rename, "RenameCheckBox", "Allow Friend to Rename Files / Dirs." },
+};
 
-    std::size_t Index(AccessRight right) { return static_cast<std::size_t>(right); }
+std::size_t Index(AccessRight right)
+{
+    return static_cast<std::size_t>(right);
+}
 
 } // namespace
 
@@ -71,7 +74,7 @@ TAccessRightsForm::TAccessRightsForm(QWidget* parent)
     connect(clearAll, &QPushButton::clicked, this, [this] { ClearAllButtonClick(); });
     connect(ok, &QPushButton::clicked, this, &QWidget::close);
     connect(boxes_[Index(AccessRight::CreateDir)], &QCheckBox::toggled, this,
-            [this] { CreateDirectoryCheckBoxClick(); });
+        [this] { CreateDirectoryCheckBoxClick(); });
 }
 
 bool TAccessRightsForm::Right(AccessRight right) const

@@ -29,39 +29,39 @@ QPixmap Lamp(const QColor& colour)
 
 namespace {
 
-    QPixmap IconPicture(int size)
-    {
-        QPixmap pixmap(size, size);
-        pixmap.fill(Qt::transparent);
-        QPainter p(&pixmap);
-        p.setRenderHint(QPainter::Antialiasing);
-        p.scale(size / 32.0, size / 32.0);
-        // The folder.
-        p.setPen(QPen(QColor(120, 80, 0), 1));
-        p.setBrush(QColor(240, 190, 60));
-        p.drawRoundedRect(QRectF(2, 9, 28, 19), 2, 2);
-        p.setBrush(QColor(250, 215, 100));
-        QPainterPath flap;
-        flap.moveTo(2, 13);
-        flap.lineTo(12, 13);
-        flap.lineTo(14, 10);
-        flap.lineTo(30, 10);
-        flap.lineTo(30, 28);
-        flap.lineTo(2, 28);
-        flap.closeSubpath();
-        p.drawPath(flap);
-        // The quill across it.
-        QPainterPath quill;
-        quill.moveTo(9, 26);
-        quill.cubicTo(14, 14, 22, 6, 30, 2);
-        quill.cubicTo(26, 10, 20, 18, 11, 25);
-        quill.closeSubpath();
-        p.setPen(QPen(Navy, 1));
-        p.setBrush(Qt::white);
-        p.drawPath(quill);
-        p.drawLine(QPointF(9, 26), QPointF(6, 30));
-        return pixmap;
-    }
+QPixmap IconPicture(int size)
+{
+    QPixmap pixmap(size, size);
+    pixmap.fill(Qt::transparent);
+    QPainter p(&pixmap);
+    p.setRenderHint(QPainter::Antialiasing);
+    p.scale(size / 32.0, size / 32.0);
+    // The folder.
+    p.setPen(QPen(QColor(120, 80, 0), 1));
+    p.setBrush(QColor(240, 190, 60));
+    p.drawRoundedRect(QRectF(2, 9, 28, 19), 2, 2);
+    p.setBrush(QColor(250, 215, 100));
+    QPainterPath flap;
+    flap.moveTo(2, 13);
+    flap.lineTo(12, 13);
+    flap.lineTo(14, 10);
+    flap.lineTo(30, 10);
+    flap.lineTo(30, 28);
+    flap.lineTo(2, 28);
+    flap.closeSubpath();
+    p.drawPath(flap);
+    // The quill across it.
+    QPainterPath quill;
+    quill.moveTo(9, 26);
+    quill.cubicTo(14, 14, 22, 6, 30, 2);
+    quill.cubicTo(26, 10, 20, 18, 11, 25);
+    quill.closeSubpath();
+    p.setPen(QPen(Navy, 1));
+    p.setBrush(Qt::white);
+    p.drawPath(quill);
+    p.drawLine(QPointF(9, 26), QPointF(6, 30));
+    return pixmap;
+}
 
 } // namespace
 

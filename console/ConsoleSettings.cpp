@@ -8,23 +8,23 @@ namespace quill {
 
 namespace {
 
-    const QString Config = QStringLiteral("config");
-    const QString Access = QStringLiteral("access");
-    const QString Window = QStringLiteral("Window");
-    const QString Data = QStringLiteral("Data");
+const QString Config = QStringLiteral("config");
+const QString Access = QStringLiteral("access");
+const QString Window = QStringLiteral("Window");
+const QString Data = QStringLiteral("Data");
 
-    // The rights in the order the file lists them, with their keys.
-    struct RightKey {
-        AccessRight right;
-        const char* key;
-    };
-    const RightKey RightKeys[] = {
-        { AccessRight::CreateDir, "CreateDir" },
-        { AccessRight::DeleteDir, "DeleteDir" },
-        { AccessRight::Upload, "Upload" },
-        { AccessRight::DeleteFiles, "DeleteFiles" },
-        { AccessRight::Rename, "Rename" },
-    };
+// The rights in the order the file lists them, with their keys.
+struct RightKey {
+    AccessRight right;
+    const char* key;
+};
+const RightKey RightKeys[] = {
+    { AccessRight::CreateDir, "CreateDir" },
+    { AccessRight::DeleteDir, "DeleteDir" },
+    { AccessRight::Upload, "Upload" },
+    { AccessRight::DeleteFiles, "DeleteFiles" },
+    { AccessRight::Rename, "Rename" },
+};
 
 } // namespace
 

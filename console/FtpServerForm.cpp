@@ -27,42 +27,44 @@ namespace quill {
 
 namespace {
 
-    const QString RunningText = QStringLiteral("Server is Running @ ");
-    const QString StoppedText = QStringLiteral("Server is Stopped @ ");
-    // The credit line written at each start.
-    const std::string CreditLine
-        = std::string("Quillshare FTP Server by Tarnwick - ") + maker::Host;
+const QString RunningText = QStringLiteral("Server is Running @ ");
+const QString StoppedText = QStringLiteral("Server is Stopped @ ");
+// The credit line written at each start.
+const std::string CreditLine = std::string("Quillshare FTP Server by Tarnwick - ") + maker::Host;
 
-    QPushButton* Button(const QString& caption, const char* name, QWidget* parent, const QRect& place)
-    {
-        auto* button = new QPushButton(caption, parent);
-        button->setObjectName(QString::fromLatin1(name));
-        button->setGeometry(place);
-        return button;
-    }
+QPushButton* Button(const QString& caption, const char* name, QWidget* parent, const QRect& place)
+{
+    auto* button = new QPushButton(caption, parent);
+    button->setObjectName(QString::fromLatin1(name));
+    button->setGeometry(place);
+    return button;
+}
 
-    QLabel* StatusRowLabel(const QString& text, const char* name, QWidget* parent)
-    {
-        auto* label = new QLabel(text, parent);
-        label->setObjectName(QString::fromLatin1(name));
-        QFont font = label->font();
-        font.setBold(true);
-        font.setPointSize(9);
-        label->setFont(font);
-        return label;
-    }
+QLabel* StatusRowLabel(const QString& text, const char* name, QWidget* parent)
+{
+    auto* label = new QLabel(text, parent);
+    label->setObjectName(QString::fromLatin1(name));
+    QFont font = label->font();
+    font.setBold(true);
+    font.setPointSize(9);
+    label->setFont(font);
+    return label;
+}
 
-    QLabel* LampImage(const QColor& colour, const char* name, QWidget* parent, int left)
-    {
-        auto* lamp = new QLabel(parent);
-        lamp->setObjectName(QString::fromLatin1(name));
-        lamp->setPixmap(art::Lamp(colour));
-        lamp->setAlignment(Qt::AlignCenter);
-        lamp->setGeometry(left, 120, 9, 25);
-        return lamp;
-    }
+QLabel* LampImage(const QColor& colour, const char* name, QWidget* parent, int left)
+{
+    auto* lamp = new QLabel(parent);
+    lamp->setObjectName(QString::fromLatin1(name));
+    lamp->setPixmap(art::Lamp(colour));
+    lamp->setAlignment(Qt::AlignCenter);
+    lamp->setGeometry(left, 120, 9, 25);
+    return lamp;
+}
 
-    bool IsLoopback(const std::string& address) { return address.rfind("127.", 0) == 0; }
+bool IsLoopback(const std::string& address)
+{
+    return address.rfind("127.", 0) == 0;
+}
 
 } // namespace
 
@@ -72,15 +74,16 @@ QString LinkText(const std::vector<std::string>& addresses, const std::string& p
     if (addresses.empty())
         return link;
     // The list ends with the loopback address, which no friend can reach.
-    auto chosen = std::find_if(addresses.rbegin(), addresses.rend(), [](const auto& a) { return !IsLoopback(a); });
+    auto chosen
+        = std::find_if(addresses.rbegin(), addresses.rend(), [](const auto& a) { return !IsLoopback(a); });
     link += QString::fromStdString(chosen != addresses.rend() ? *chosen : addresses.back());
     if (!port.empty() && port != "21" && port != "0")
         link += QLatin1Char(':') + QString::fromStdString(port);
     return link;
 }
 
-TFtpServerForm::TFtpServerForm(TConsoleDesktop& desktop, TConsoleSettings& settings, TMailMemory& mail,
-                               Windows windows, QWidget* parent)
+TFtpServerForm::TFtpServerForm(
+    TConsoleDesktop& desktop, TConsoleSettings& settings, TMailMemory& mail, Windows windows, QWidget* parent)
     : QMainWindow(parent)
     , desktop_(desktop)
     , settings_(settings)
@@ -91,8 +94,8 @@ TFtpServerForm::TFtpServerForm(TConsoleDesktop& desktop, TConsoleSettings& setti
             infoMemo_->AppendLine(line);
     })
     , policy_({ [this] { return Password().toStdString(); }, [this] { return HomeDir().toStdString(); },
-                [this](AccessRight right) { return windows_.accessRights.Right(right); } },
-              log_)
+                  [this](AccessRight right) { return windows_.accessRights.Right(right); } },
+          log_)
     , addressSource_(&sockapi::LocalIPv4List)
 {
     // --- The window
@@ -207,12 +210,13 @@ void TFtpServerForm::CreateWidgets()
 
 void TFtpServerForm::CreateMenus()
 {
-    const auto item = [this](QMenu* menu, const QString& caption, const char* name, std::function<void()> action) {
-        QAction* a = menu->addAction(caption);
-        a->setObjectName(QString::fromLatin1(name));
-        connect(a, &QAction::triggered, this, [this, action = std::move(action)] { Guarded(action); });
-        return a;
-    };
+    const auto item
+        = [this](QMenu* menu, const QString& caption, const char* name, std::function<void()> action) {
+              QAction* a = menu->addAction(caption);
+              a->setObjectName(QString::fromLatin1(name));
+              connect(a, &QAction::triggered, this, [this, action = std::move(action)] { Guarded(action); });
+              return a;
+          };
 
     QMenu* file = menuBar()->addMenu(QStringLiteral("&File"));
     item(file, QStringLiteral("&Start server"), "MnuStartServer", [this] { StartServer(); });
@@ -226,7 +230,8 @@ void TFtpServerForm::CreateMenus()
     item(tools, QStringLiteral("&Email Link"), "EmailLink1", [this] { MailButtonClick(); });
 
     QMenu* configure = menuBar()->addMenu(QStringLiteral("&Configure"));
-    item(configure, QStringLiteral("&Access Rights"), "AccessRights1", [this] { windows_.accessRights.ShowForward(); });
+    item(configure, QStringLiteral("&Access Rights"), "AccessRights1",
+        [this] { windows_.accessRights.ShowForward(); });
     item(configure, QStringLiteral("Sh&are directory"), "Sharedirectory1", [this] { ShareButtonClick(); });
 
     QMenu* help = menuBar()->addMenu(QStringLiteral("Help"));
@@ -236,6 +241,9 @@ void TFtpServerForm::CreateMenus()
 
 void TFtpServerForm::ConnectServer()
 {
+    // Every address, the FTP port (21); a test may change these before it starts.
+    server_.Addr = "0.0.0.0";
+    server_.Port = "ftp";
     server_.Banner = "220 Quillshare FTP Server ready";
     // The log takes the events it reports, the policy those it decides on;
     // the window adds its display to a few of them.
@@ -274,15 +282,18 @@ void TFtpServerForm::showEvent(QShowEvent* event)
     saved_ = { y(), x(), width(), height() };
     // The rest shows a modal box: it runs from the event loop, not inside
     // the show.
-    QMetaObject::invokeMethod(this, [this] { FirstShow(); }, Qt::QueuedConnection);
+    QMetaObject::invokeMethod(
+        this, [this] { FirstShow(); }, Qt::QueuedConnection);
 }
 
 void TFtpServerForm::FirstShow()
 {
     desktop_.RunModal(windows_.about);
+    if (!isVisible())
+        return; // closed meanwhile: there is nothing left to start
 
     TConsoleSettingsValues values { HomeDir(), Password(), mail_.MailFrom, mail_.MailAddress,
-                                    windows_.accessRights.Rights(), saved_ };
+        windows_.accessRights.Rights(), saved_ };
     settings_.Read(values);
     homeDir_->setText(values.homeDir);
     password_->setText(values.password);
@@ -293,6 +304,7 @@ void TFtpServerForm::FirstShow()
     // leave it open.
     windows_.accessRights.hide();
     saved_ = values.placement;
+    settingsRead_ = true;
 
     portSetting_ = settings_.ReadPortSetting(portSetting_);
     try {
@@ -302,12 +314,15 @@ void TFtpServerForm::FirstShow()
     }
 
     saved_ = ClampPlacement(saved_, ScreenSize());
-    QMetaObject::invokeMethod(this, [this] { AfterShow(); }, Qt::QueuedConnection);
+    QMetaObject::invokeMethod(
+        this, [this] { AfterShow(); }, Qt::QueuedConnection);
     Guarded([this] { RefreshAddress(); });
 }
 
 void TFtpServerForm::AfterShow()
 {
+    if (!isVisible())
+        return;
     move(saved_.left, saved_.top);
     resize(saved_.width, saved_.height);
     // This window still reads "Starting ...", so only another console's
@@ -335,13 +350,13 @@ void TFtpServerForm::FormClose()
         StopServer();
     } catch (...) {
     }
+    // Settings never read are not written: the empty controls would
+    // replace what the file holds.
+    if (!settingsRead_)
+        return;
     try {
-        const TConsoleSettingsValues values { HomeDir(),
-                                              Password(),
-                                              mail_.MailFrom,
-                                              mail_.MailAddress,
-                                              windows_.accessRights.Rights(),
-                                              { y(), x(), width(), height() } };
+        const TConsoleSettingsValues values { HomeDir(), Password(), mail_.MailFrom, mail_.MailAddress,
+            windows_.accessRights.Rights(), { y(), x(), width(), height() } };
         settings_.Write(values, portSetting_);
     } catch (...) {
     }
@@ -465,7 +480,8 @@ void TFtpServerForm::Guarded(const std::function<void()>& action)
     try {
         action();
     } catch (const ESocketException& e) {
-        desktop_.ShowError(this, QStringLiteral("The server cannot listen: %1").arg(QString::fromStdString(e.what())));
+        desktop_.ShowError(
+            this, QStringLiteral("The server cannot listen: %1").arg(QString::fromStdString(e.what())));
     } catch (const std::exception& e) {
         desktop_.ShowError(this, QString::fromStdString(e.what()));
     }

@@ -56,7 +56,7 @@ public:
 
     // mail: the mailer's remembered texts, loaded and saved with the settings.
     TFtpServerForm(TConsoleDesktop& desktop, TConsoleSettings& settings, TMailMemory& mail, Windows windows,
-                   QWidget* parent = nullptr);
+        QWidget* parent = nullptr);
     ~TFtpServerForm() override;
 
     static QString FinalCaption() { return QStringLiteral("Tarnwick Quillshare Server"); }
@@ -66,7 +66,10 @@ public:
     // The single-instance endpoint; empty (the default) turns the guard off.
     void SetInstanceEndpoint(const QString& name) { guard_.SetName(name); }
     // Where the addresses of the link come from (the machine's IPv4 list by default).
-    void SetAddressSource(std::function<std::vector<std::string>()> source) { addressSource_ = std::move(source); }
+    void SetAddressSource(std::function<std::vector<std::string>()> source)
+    {
+        addressSource_ = std::move(source);
+    }
     // Opens the link mailer; called by "Email Link" once the link is refreshed.
     std::function<void()> OnEmailLink;
 
@@ -150,6 +153,7 @@ private:
     // --- Start-up state
     bool shown_ = false; // the first-show work has been done
     bool ready_ = false;
+    bool settingsRead_ = false;
     TWindowPlacement saved_;
     QString portSetting_ = QStringLiteral("ftp");
     TSingleInstanceGuard guard_;

@@ -23,22 +23,23 @@ public:
 
 namespace profile {
 
-    // The longest value a read gives back (the profile functions read into a
-    // buffer of 2048 bytes, terminator included).
-    inline constexpr int MaxValueLength = 2047;
+// The longest value a read gives back (the profile functions read into a
+// buffer of 2048 bytes, terminator included).
+inline constexpr int MaxValueLength = 2047;
 
-    // The value of key in section of the file text, without surrounding
-    // blanks; nothing when the section or the key is absent.
-    std::optional<std::string> Lookup(std::string_view text, std::string_view section, std::string_view key);
+// The value of key in section of the file text, without surrounding
+// blanks; nothing when the section or the key is absent.
+std::optional<std::string> Lookup(std::string_view text, std::string_view section, std::string_view key);
 
-    // The file text with key in section set to value: the key's line is
-    // replaced, or added at the end of its section, or a new section is added
-    // at the end. Every other line is kept as it was.
-    std::string Assign(std::string_view text, std::string_view section, std::string_view key, std::string_view value);
+// The file text with key in section set to value: the key's line is
+// replaced, or added at the end of its section, or a new section is added
+// at the end. Every other line is kept as it was.
+std::string Assign(
+    std::string_view text, std::string_view section, std::string_view key, std::string_view value);
 
-    // An integer setting: decimal with an optional sign, or hexadecimal after
-    // "0x" (or "$"); anything else, or a number outside 32 bits, gives fallback.
-    int ParseInteger(std::string_view text, int fallback);
+// An integer setting: decimal with an optional sign, or hexadecimal after
+// "0x" (or "$"); anything else, or a number outside 32 bits, gives fallback.
+int ParseInteger(std::string_view text, int fallback);
 
 } // namespace profile
 

@@ -6,7 +6,7 @@
 namespace quill {
 
 namespace {
-    constexpr int LookupTimeoutMs = 1000;
+constexpr int LookupTimeoutMs = 1000;
 }
 
 TSingleInstanceGuard::TSingleInstanceGuard(QString name)
