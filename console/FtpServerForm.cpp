@@ -1,5 +1,7 @@
 #include "FtpServerForm.h"
 
+#include <cerrno>
+
 #include "AboutBox.h"
 #include "AccessRightsForm.h"
 #include "ConsoleArt.h"
@@ -475,13 +477,27 @@ void TFtpServerForm::MailButtonClick()
         OnEmailLink();
 }
 
+QString TFtpServerForm::ListenFailureText(const ESocketException& e, const QString& port)
+{
+    // The usual failures in plain words; the system's text for the rest.
+    if (e.code() == EACCES)
+        return QStringLiteral("The server cannot start: on this system only privileged programs may use port "
+                              "%1. Give Quillshare that right (see the README), or ask your administrator.")
+            .arg(port);
+    if (e.code() == EADDRINUSE)
+        return QStringLiteral("The server cannot start: another program already uses port %1. "
+                              "Stop that program and try again.")
+            .arg(port);
+    return QStringLiteral("The server cannot listen: %1").arg(QString::fromStdString(e.what()));
+}
+
 void TFtpServerForm::Guarded(const std::function<void()>& action)
 {
     try {
         action();
     } catch (const ESocketException& e) {
-        desktop_.ShowError(
-            this, QStringLiteral("The server cannot listen: %1").arg(QString::fromStdString(e.what())));
+        const QString port = QString::fromStdString(Server().Port);
+        desktop_.ShowError(this, ListenFailureText(e, port == "ftp" ? QStringLiteral("21 (ftp)") : port));
     } catch (const std::exception& e) {
         desktop_.ShowError(this, QString::fromStdString(e.what()));
     }

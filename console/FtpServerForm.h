@@ -89,6 +89,8 @@ public:
     QString Password() const;
     QString HomeDir() const;
     QString Link() const;
+    // What the error box says when the server cannot listen.
+    static QString ListenFailureText(const ESocketException& e, const QString& port);
     QString LogText() const;
     // True once start-up has finished and the window carries its final caption.
     bool Ready() const { return ready_; }

@@ -232,8 +232,12 @@ void TProfileFile::WriteString(const QString& section, const QString& key, const
     QDir().mkpath(QFileInfo(path_).absolutePath());
     // Written aside and renamed over the old file, so a failure half-way
     // never leaves a cut settings file behind.
+    // Security: the file holds the sharing password; a new one is readable
+    // by its owner only (an existing one keeps the permissions it has).
+    const bool isNew = !QFileInfo::exists(path_);
     QSaveFile file(path_);
     if (!file.open(QIODevice::WriteOnly)
+        || (isNew && !file.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner))
         || file.write(text.data(), static_cast<qint64>(text.size())) != static_cast<qint64>(text.size())
         || !file.commit())
         throw EProfileError("Cannot write " + path_.toStdString() + ": " + file.errorString().toStdString());

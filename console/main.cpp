@@ -8,6 +8,8 @@
 #include "FtpServerForm.h"
 #include "HelpForm.h"
 #include "MailMemory.h"
+#include "MailWizard.h"
+#include "ProfileFile.h"
 
 #include <QApplication>
 
@@ -35,6 +37,18 @@ int main(int argc, char* argv[])
     // --- The main window
     TFtpServerForm form(desktop, settings, mail, { accessRights, help, about });
     form.SetInstanceEndpoint(DefaultInstanceEndpoint());
+
+    // --- The link mailer: reads the live link and password of the main
+    // window; its relay may be overridden in the settings file.
+    const TProfileFile profile(settings.FilePath());
+    TMailWizard mailer(
+        mail, [&form] { return form.Link(); }, [&form] { return form.Password(); },
+        ReadMailRelaySettings([&profile](const QString& section, const QString& key, const QString& fallback) {
+            return profile.ReadString(section, key, fallback);
+        }),
+        nullptr);
+    form.OnEmailLink = [&mailer] { mailer.Start(); };
+
     form.show();
     return QApplication::exec();
 }

@@ -8,7 +8,7 @@ namespace quill {
 inline constexpr const char* kMailSubject = "Quillshare Link";
 inline constexpr const char* kMailAgent = "Quillshare"; // the X-Mailer header
 // Our web address, named at the end of every invitation.
-inline constexpr const char* kQuillshareWebAddress = "www.quillshare.example";
+inline constexpr const char* kQuillshareWebAddress = "www.tarnwick.example"; // the maker's site, as the about box shows it
 
 inline constexpr const char* kMailSentText = "Email Sent Successfully";
 inline constexpr const char* kMailErrorText

@@ -406,7 +406,10 @@ TEST_F(ConsoleTest, APortThatCannotBeHadIsShownAndTheServerReadsStopped)
     c.form.Server().Port = occupant.ListenPort();
     c.Click("Startbutton");
     EXPECT_FALSE(c.form.Server().Listening());
-    ASSERT_EQ(c.desktop.Count("error: The server cannot listen: "), 1);
+    // In plain words, naming the port.
+    ASSERT_EQ(c.desktop.Count("error: The server cannot start: another program already uses port "
+                              + occupant.ListenPort()),
+              1);
     EXPECT_TRUE(c.Lamp("RedImage"));
     EXPECT_EQ(c.Text("StatusLabel"), "Server is Stopped @ ");
     EXPECT_FALSE(c.Logged("! Server started"));
