@@ -75,7 +75,7 @@ std::optional<ServerOptions> ParseServerOptions(const std::vector<std::string>& 
             return std::nullopt;
         }
         if (i + 1 >= args.size()) {
-            error = "option " + name + " needs a value";
+            error = name + ": needs a value";
             return std::nullopt;
         }
         const std::string& value = args[++i];

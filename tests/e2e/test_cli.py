@@ -281,6 +281,88 @@ class TreeTest(unittest.TestCase):
         f.quit()
 
 
+class RightsTest(unittest.TestCase):
+    """Uploads follow --allow; the fence holds for every command whatever is allowed."""
+
+    def setUp(self):
+        self.tmp = tempfile.mkdtemp(prefix="quill-rights-")
+        self.share = os.path.join(self.tmp, "share")
+        self.sibling = self.share + "2"  # same prefix, another folder
+        for folder in (self.share, self.sibling, os.path.join(self.share, "sub")):
+            os.makedirs(folder)
+        for path in (os.path.join(self.tmp, "outside.txt"), os.path.join(self.sibling, "s.txt"),
+                     os.path.join(self.share, "in.txt")):
+            with open(path, "w") as f:
+                f.write("untouched")
+        self.servers = []
+
+    def tearDown(self):
+        for server in self.servers:
+            server.stop()
+        shutil.rmtree(self.tmp)
+
+    def start(self, *extra):
+        server = RunningServer(self.share, *extra)
+        self.servers.append(server)
+        f = server.ftp()
+        f.login("visitor", PASSWORD)
+        return server, f
+
+    def test_uploads_follow_the_upload_right(self):
+        data = bytes(random.Random(3).getrandbits(8) for _ in range(300000))
+        _, refused = self.start()
+        with self.assertRaises(ftplib.error_perm) as e:
+            refused.storbinary("STOR up.bin", io.BytesIO(data))
+        self.assertEqual(str(e.exception), "501 Permission Denied")
+        self.assertFalse(os.path.exists(os.path.join(self.share, "up.bin")))
+
+        server, allowed = self.start("--allow", "upload")
+        for passive in (True, False):
+            allowed.set_pasv(passive)
+            self.assertEqual(allowed.storbinary("STOR up.bin", io.BytesIO(data)), "226 File received ok")
+            with open(os.path.join(self.share, "up.bin"), "rb") as f:
+                self.assertEqual(f.read(), data)
+        source = os.path.join(self.tmp, "curl-source.bin")
+        with open(source, "wb") as f:
+            f.write(data[:1000])
+        done = subprocess.run(["curl", "-sS", "--max-time", "30", "--user", "v:" + PASSWORD, "-T", source,
+                               "ftp://127.0.0.1:%d/sub/curl.bin" % server.port], capture_output=True, text=True)
+        self.assertEqual(done.returncode, 0, done.stderr)
+        with open(os.path.join(self.share, "sub", "curl.bin"), "rb") as f:
+            self.assertEqual(f.read(), data[:1000])
+        # Everything else stays refused with only Upload granted.
+        with self.assertRaises(ftplib.error_perm) as e:
+            allowed.sendcmd("DELE up.bin")
+        self.assertEqual(str(e.exception), "550 Cannot delete.")
+
+    def test_the_fence_holds_for_every_command(self):
+        _, f = self.start("--allow", "all")
+        outside = ["..", "../outside.txt", self.tmp + "/outside.txt", "/etc/passwd", self.sibling,
+                   self.sibling + "/s.txt", "../share2/s.txt", "sub/../../outside.txt"]
+        for name in outside:
+            for command in ("CWD", "SIZE", "MDTM", "DELE", "RNFR", "RMD", "MKD"):
+                with self.assertRaises(ftplib.error_perm, msg="%s %s" % (command, name)) as e:
+                    f.sendcmd("%s %s" % (command, name))
+                self.assertRegex(str(e.exception), "ermission denied|dot notation", "%s %s" % (command, name))
+            for transfer in ("RETR", "LIST", "NLST", "STOR", "APPE"):
+                with self.assertRaises((ftplib.error_perm, ftplib.error_temp), msg="%s %s" % (transfer, name)) as e:
+                    if transfer in ("STOR", "APPE"):
+                        f.storbinary("%s %s" % (transfer, name), io.BytesIO(b"x"))
+                    else:
+                        f.retrbinary("%s %s" % (transfer, name), lambda _: None)
+                self.assertRegex(str(e.exception), "ermission denied|550 APPE failed", "%s %s" % (transfer, name))
+        f.sendcmd("RNFR in.txt")
+        for name in outside[1:]:
+            with self.assertRaises(ftplib.error_perm) as e:
+                f.sendcmd("RNTO " + name)
+            self.assertIn("Permission denied", str(e.exception))
+        self.assertEqual(f.pwd(), self.share + "/")
+        for path in (os.path.join(self.tmp, "outside.txt"), os.path.join(self.sibling, "s.txt")):
+            with open(path) as text:
+                self.assertEqual(text.read(), "untouched", path)
+        self.assertEqual(sorted(os.listdir(self.sibling)), ["s.txt"])
+
+
 class ArgumentTest(unittest.TestCase):
     def run_server(self, *args):
         return subprocess.run([SERVER, *args], capture_output=True, text=True, timeout=10)
@@ -289,10 +371,39 @@ class ArgumentTest(unittest.TestCase):
         with tempfile.TemporaryDirectory() as d:
             for args in ([], ["--dir", d], ["--password", "x"], ["--dir", d, "--password", "x", "--port", "http"],
                          ["--dir", d, "--password", "x", "--port", "70000"], ["--dir", d, "--password"],
-                         ["--dir", d + "/missing", "--password", "x"], ["--bogus"]):
+                         ["--dir", d + "/missing", "--password", "x"], ["--bogus"],
+                         ["--dir", d, "--password", "x", "--allow", "upload,fly"],
+                         ["--dir", d, "--password", "x", "--max-clients", "-1"],
+                         ["--dir", d, "--password-file", d + "/no-such-file"],
+                         ["--dir", d, "--password", "x", "--block-size", "12"]):
                 out = self.run_server(*args)
                 self.assertEqual(out.returncode, 2, args)
                 self.assertIn("usage: quillshare-server", out.stderr)
+                if args and args != ["--bogus"]:  # the one-line reason names the option
+                    self.assertTrue(out.stderr.startswith("quillshare-server: --"), out.stderr)
+
+    def test_help_documents_every_option(self):
+        out = self.run_server("--help")
+        self.assertEqual(out.returncode, 0)
+        for option in ("--dir", "--password", "--password-file", "--port", "--address", "--allow",
+                       "--max-clients", "--block-size", "Example"):
+            self.assertIn(option, out.stdout)
+
+    def test_a_password_file_gives_the_password(self):
+        with tempfile.TemporaryDirectory() as d:
+            with open(os.path.join(d, "pw"), "w") as f:
+                f.write(PASSWORD + "\n")
+            proc = subprocess.Popen([SERVER, "--dir", d, "--password-file", os.path.join(d, "pw"), "--port", "0",
+                                     "--address", "127.0.0.1"], stdout=subprocess.PIPE, text=True)
+            try:
+                port = int(proc.stdout.readline().strip().rsplit(":", 1)[1])
+                f = ftplib.FTP(timeout=10)
+                f.connect("127.0.0.1", port)
+                self.assertEqual(f.login("x", PASSWORD), "230 User x logged in.")
+                f.quit()
+            finally:
+                proc.terminate()
+                proc.communicate(timeout=10)
 
     def test_a_port_in_use_is_one_clear_line_and_exit_1(self):
         with tempfile.TemporaryDirectory() as d, socket.socket() as taken:
