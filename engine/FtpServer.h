@@ -245,7 +245,9 @@ private:
     void SendNextBlock(TFtpCtrlSocket& Client);
     void SendDataSent(TFtpCtrlSocket& Client, quint16 Error);
     void SendClosed(TFtpCtrlSocket& Client, quint16 Error);
-    // Store path (STOR, APPE).
+    // Store path (STOR, APPE). PrepareStore checks and starts the upload;
+    // false when the owner refused it (errors raise).
+    bool PrepareStore(TFtpCtrlSocket& Client, const TFtpString& Params, DataPath path);
     void StoreConnected(TFtpCtrlSocket& Client, quint16 Error);
     void StoreReceive(TFtpCtrlSocket& Client, DataPath path, quint16 Error);
     void StoreClosed(TFtpCtrlSocket& Client, DataPath path, quint16 Error);

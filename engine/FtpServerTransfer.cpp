@@ -48,19 +48,10 @@ void TFtpServer::HandleSTOR(TFtpCtrlSocket& Client, TFtpString&, TFtpString& Par
 {
     Client.CurrentCommand = ckSTOR;
     try {
-        Client.FileArg = ToLocalSeparators(PathRules, Params);
-        ForgetStaleStream(Client);
-        Client.TransferAborted = false;
-        Client.TransferStatus = "Transfer Ok";
-        std::string path = ResolveClientPath(Client, Client.FileArg, false);
-        bool Allowed = true;
-        TriggerValidatePut(Client, path, Allowed);
-        if (!Allowed) {
+        if (!PrepareStore(Client, Params, DataPath::Store)) {
             Answer = "501 Permission Denied";
             return;
         }
-        Client.FilePath = path;
-        StartDataConnection(Client, DataPath::Store);
         Answer = "150 Opening data connection for " + Params.str() + ".";
     } catch (const std::exception& e) {
         Answer = std::string("501 Cannot STOR. ") + e.what();
@@ -71,19 +62,10 @@ void TFtpServer::HandleAPPE(TFtpCtrlSocket& Client, TFtpString&, TFtpString& Par
 {
     Client.CurrentCommand = ckAPPE;
     try {
-        Client.FileArg = ToLocalSeparators(PathRules, Params);
-        ForgetStaleStream(Client);
-        Client.TransferAborted = false;
-        Client.TransferStatus = "Transfer Ok";
-        std::string path = ResolveClientPath(Client, Client.FileArg, false);
-        bool Allowed = true;
-        TriggerValidatePut(Client, path, Allowed);
-        if (!Allowed) {
+        if (!PrepareStore(Client, Params, DataPath::Append)) {
             Answer = "500 Cannot APPE.";
             return;
         }
-        Client.FilePath = path;
-        StartDataConnection(Client, DataPath::Append);
         // Appending starts at the end of the file, whatever REST said.
         const std::optional<FileEntry> existing = StatPath(Client.FilePath);
         Client.RestartOffset = existing && !existing->directory ? existing->size : 0;
@@ -92,6 +74,22 @@ void TFtpServer::HandleAPPE(TFtpCtrlSocket& Client, TFtpString&, TFtpString& Par
     } catch (const std::exception&) {
         Answer = "550 APPE failed.";
     }
+}
+
+bool TFtpServer::PrepareStore(TFtpCtrlSocket& Client, const TFtpString& Params, DataPath path)
+{
+    Client.FileArg = ToLocalSeparators(PathRules, Params);
+    ForgetStaleStream(Client);
+    Client.TransferAborted = false;
+    Client.TransferStatus = "Transfer Ok";
+    std::string target = ResolveClientPath(Client, Client.FileArg, false);
+    bool Allowed = true;
+    TriggerValidatePut(Client, target, Allowed);
+    if (!Allowed)
+        return false;
+    Client.FilePath = target;
+    StartDataConnection(Client, path);
+    return true;
 }
 
 // --- Send path ---------------------------------------------------------------------

@@ -18,35 +18,67 @@ FtpTestClient::~FtpTestClient()
     Close();
 }
 
+namespace {
+    // A non-blocking connection to addr:port (from fromAddr when given),
+    // made while the loop runs (bounded); -1 when it could not be made.
+    int ConnectLoopback(int port, const std::string& addr, const std::string& fromAddr = "")
+    {
+        const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
+        if (!fromAddr.empty()) {
+            sockaddr_in local {};
+            local.sin_family = AF_INET;
+            ::inet_pton(AF_INET, fromAddr.c_str(), &local.sin_addr);
+            ::bind(fd, reinterpret_cast<sockaddr*>(&local), sizeof local);
+        }
+        sockaddr_in sa {};
+        sa.sin_family = AF_INET;
+        sa.sin_port = htons(static_cast<uint16_t>(port));
+        ::inet_pton(AF_INET, addr.c_str(), &sa.sin_addr);
+        const bool started = ::connect(fd, reinterpret_cast<sockaddr*>(&sa), sizeof sa) == 0 || errno == EINPROGRESS;
+        const bool writable = started && WaitUntil([&] {
+            pollfd p { fd, POLLOUT, 0 };
+            return ::poll(&p, 1, 0) == 1;
+        });
+        int err = 0;
+        socklen_t len = sizeof err;
+        ::getsockopt(fd, SOL_SOCKET, SO_ERROR, &err, &len);
+        if (!writable || err != 0) {
+            ::close(fd);
+            return -1;
+        }
+        return fd;
+    }
+}
+
 bool FtpTestClient::Connect(const std::string& port, const std::string& addr)
 {
     EnsureApplication();
-    fd_ = ::socket(AF_INET, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
-    sockaddr_in sa {};
-    sa.sin_family = AF_INET;
-    sa.sin_port = htons(static_cast<uint16_t>(std::stoi(port)));
-    ::inet_pton(AF_INET, addr.c_str(), &sa.sin_addr);
-    if (::connect(fd_, reinterpret_cast<sockaddr*>(&sa), sizeof sa) != 0 && errno != EINPROGRESS)
-        return false;
-    return WaitUntil([&] {
-        pollfd p { fd_, POLLOUT, 0 };
-        return ::poll(&p, 1, 0) == 1;
-    });
+    fd_ = ConnectLoopback(std::stoi(port), addr);
+    return fd_ >= 0;
+}
+
+namespace {
+    // Sends all bytes on a non-blocking socket, running the loop meanwhile
+    // (bounded); gives up when the connection fails.
+    void SendAll(int fd, std::string_view bytes, std::chrono::milliseconds timeout)
+    {
+        std::size_t sent = 0;
+        WaitUntil(
+            [&] {
+                const ssize_t n = ::send(fd, bytes.data() + sent, bytes.size() - sent, MSG_NOSIGNAL);
+                if (n > 0)
+                    sent += static_cast<std::size_t>(n);
+                else if (n < 0 && errno != EAGAIN)
+                    return true;
+                return sent == bytes.size();
+            },
+            timeout);
+    }
 }
 
 void FtpTestClient::SendRaw(std::string_view bytes)
 {
-    std::size_t sent = 0;
-    WaitUntil(
-        [&] {
-            const ssize_t n = ::send(fd_, bytes.data() + sent, bytes.size() - sent, MSG_NOSIGNAL);
-            if (n > 0)
-                sent += static_cast<std::size_t>(n);
-            else if (n < 0 && errno != EAGAIN)
-                return true;
-            return sent == bytes.size();
-        },
-        std::chrono::seconds(10));
+    SendAll(fd_, bytes, std::chrono::seconds(10));
 }
 
 bool FtpTestClient::Pump()
@@ -121,27 +153,8 @@ DataChannel::~DataChannel()
 std::unique_ptr<DataChannel> DataChannel::ConnectTo(int port, const std::string& addr, const std::string& fromAddr)
 {
     std::unique_ptr<DataChannel> c(new DataChannel);
-    c->fd_ = ::socket(AF_INET, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
-    if (!fromAddr.empty()) {
-        sockaddr_in local {};
-        local.sin_family = AF_INET;
-        ::inet_pton(AF_INET, fromAddr.c_str(), &local.sin_addr);
-        ::bind(c->fd_, reinterpret_cast<sockaddr*>(&local), sizeof local);
-    }
-    sockaddr_in sa {};
-    sa.sin_family = AF_INET;
-    sa.sin_port = htons(static_cast<uint16_t>(port));
-    ::inet_pton(AF_INET, addr.c_str(), &sa.sin_addr);
-    if (::connect(c->fd_, reinterpret_cast<sockaddr*>(&sa), sizeof sa) != 0 && errno != EINPROGRESS)
-        return nullptr;
-    const bool writable = WaitUntil([&] {
-        pollfd p { c->fd_, POLLOUT, 0 };
-        return ::poll(&p, 1, 0) == 1;
-    });
-    int err = 0;
-    socklen_t len = sizeof err;
-    ::getsockopt(c->fd_, SOL_SOCKET, SO_ERROR, &err, &len);
-    return writable && err == 0 ? std::move(c) : nullptr;
+    c->fd_ = ConnectLoopback(port, addr, fromAddr);
+    return c->fd_ >= 0 ? std::move(c) : nullptr;
 }
 
 std::unique_ptr<DataChannel> DataChannel::Listen()
@@ -197,17 +210,7 @@ std::string DataChannel::ReadAll(std::chrono::milliseconds timeout)
 
 void DataChannel::Send(std::string_view bytes)
 {
-    std::size_t sent = 0;
-    WaitUntil(
-        [&] {
-            const ssize_t n = ::send(fd_, bytes.data() + sent, bytes.size() - sent, MSG_NOSIGNAL);
-            if (n > 0)
-                sent += static_cast<std::size_t>(n);
-            else if (n < 0 && errno != EAGAIN)
-                return true;
-            return sent == bytes.size();
-        },
-        std::chrono::seconds(20));
+    SendAll(fd_, bytes, std::chrono::seconds(20));
 }
 
 void DataChannel::Close()

@@ -3,6 +3,8 @@
 #include <QCoreApplication>
 #include <QElapsedTimer>
 
+#include <dirent.h>
+
 
 namespace quill::test {
 
@@ -23,6 +25,17 @@ bool WaitUntil(const std::function<bool()>& done, std::chrono::milliseconds time
         QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
     }
     return true;
+}
+
+int OpenDescriptorCount()
+{
+    int n = 0;
+    if (DIR* d = ::opendir("/proc/self/fd")) {
+        while (::readdir(d))
+            ++n;
+        ::closedir(d);
+    }
+    return n;
 }
 
 void DrainEvents()

@@ -12,6 +12,9 @@ bool WaitUntil(const std::function<bool()>& done, std::chrono::milliseconds time
 // Processes the events that are pending now (posted requests included).
 void DrainEvents();
 
+// The number of descriptors this process holds open.
+int OpenDescriptorCount();
+
 // Checks that the process has its QCoreApplication (made by the test main).
 void EnsureApplication();
 

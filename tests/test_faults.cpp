@@ -2,23 +2,11 @@
 // what was written stays, nothing stays open and the server keeps serving.
 #include "ServerFixture.h"
 
-#include <dirent.h>
 
 using namespace quill;
 using namespace quill::test;
 
 namespace {
-
-int OpenDescriptors()
-{
-    int n = 0;
-    if (DIR* d = ::opendir("/proc/self/fd")) {
-        while (::readdir(d))
-            ++n;
-        ::closedir(d);
-    }
-    return n;
-}
 
 // A real file stream that fails its nth write, or its nth read.
 class FaultyStream : public TStream {
@@ -73,7 +61,7 @@ TEST_F(Faults, AWriteFailureAbortsTheUploadAndKeepsWhatWasWritten)
     FailAt(4, 0);
     FtpTestClient& c = NewClient();
     c.Login();
-    const int before = OpenDescriptors();
+    const int before = OpenDescriptorCount();
     auto d = DataChannel::ConnectTo(c.Pasv());
     ASSERT_NE(d, nullptr);
     EXPECT_EQ(c.Command("STOR up.bin"), "150 Opening data connection for up.bin.");
@@ -83,7 +71,7 @@ TEST_F(Faults, AWriteFailureAbortsTheUploadAndKeepsWhatWasWritten)
     d.reset();
     DrainEvents();
     EXPECT_EQ(ReadFile("up.bin"), content.substr(0, 3 * 2048)); // the three blocks before the failure
-    EXPECT_EQ(OpenDescriptors(), before); // the file and both ends of the data connection are closed
+    EXPECT_EQ(OpenDescriptorCount(), before); // the file and both ends of the data connection are closed
 
     server->OpenFile = OpenFileStream;
     d = DataChannel::ConnectTo(c.Pasv());

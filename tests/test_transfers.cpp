@@ -3,7 +3,6 @@
 
 #include <QDir>
 
-#include <dirent.h>
 #include <fcntl.h>
 #include <random>
 #include <sys/stat.h>
@@ -36,17 +35,6 @@ std::string RandomBytes(std::size_t n, unsigned seed = 7)
     for (char& c : s)
         c = static_cast<char>(gen());
     return s;
-}
-
-int OpenDescriptors()
-{
-    int n = 0;
-    if (DIR* d = ::opendir("/proc/self/fd")) {
-        while (::readdir(d))
-            ++n;
-        ::closedir(d);
-    }
-    return n;
 }
 
 // A stream of the owner's that fails its nth write.
@@ -389,7 +377,7 @@ TEST_F(Transfers, BrokenConnectionsAreFailuresAndLeaveNothingOpen)
 
     // A visitor who drops the control connection mid-transfer: its file
     // and sockets all go with it.
-    const int before = OpenDescriptors();
+    const int before = OpenDescriptorCount();
     {
         FtpTestClient dropped;
         ASSERT_TRUE(dropped.Connect(port));
@@ -401,7 +389,7 @@ TEST_F(Transfers, BrokenConnectionsAreFailuresAndLeaveNothingOpen)
         ASSERT_TRUE(WaitUntil([&] { return server->ClientCount() == 1; }));
     }
     DrainEvents();
-    EXPECT_EQ(OpenDescriptors(), before);
+    EXPECT_EQ(OpenDescriptorCount(), before);
     EXPECT_TRUE(server->Listening());
     EXPECT_EQ(Download(c, Mode::PassiveCommandFirst, "RETR big.bin").size(), 16u << 20);
 }
