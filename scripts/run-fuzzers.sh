@@ -14,7 +14,7 @@ for harness in line_assembler command_line port_rest path_rules mask; do
   mkdir -p "$work/$harness"
   cp tests/fuzz/corpus/$harness/* "$work/$harness/"
   echo "fuzz_$harness: ${seconds}s"
-  "$build/fuzz_$harness" -max_total_time="$seconds" -timeout=10 -rss_limit_mb=2048 \
+  "$build/fuzz_$harness" -max_total_time="$seconds" -timeout=30 -rss_limit_mb=2048 -artifact_prefix="$work/" \
       -print_final_stats=1 "$work/$harness" 2>"$work/$harness.log" \
     || { tail -n 60 "$work/$harness.log"; echo "fuzz_$harness FAILED"; exit 1; }
   grep -E "stat::number_of_executed_units" "$work/$harness.log" || true
