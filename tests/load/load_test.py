@@ -229,10 +229,12 @@ def exhaustion(binary, share):
         for s in extra:
             s.close()
         assert spun < 0.5, "the server used %.2f s of CPU while out of descriptors" % spun
-        # Free descriptors: normal service again.
+        # Free descriptors: normal service again, once the server has seen
+        # the visitors go.
         for s in held:
             s.close()
         held.clear()
+        assert wait_for(lambda: server.descriptors() < limit - 5, 30), "descriptors were not given back"
         s = socket.create_connection(("127.0.0.1", server.port), timeout=5)
         s.settimeout(5)
         assert s.recv(100).startswith(b"220"), "no banner after descriptors were freed"
