@@ -32,6 +32,7 @@ void TCustomAsyncSocket::WatchRead(bool on)
 
 void TCustomAsyncSocket::WatchWrite(bool on)
 {
+    writeWatched_ = on;
     if (!writeNotifier_) {
         if (!on)
             return;
@@ -128,7 +129,7 @@ void TCustomAsyncSocket::AttachHandle(sockapi::Handle handle, TSocketState state
     readingPaused_ = false;
     if (lingerOnOff_ != loLingerNoSet)
         sockapi::SetLinger(handle, lingerOnOff_ == loLingerOn, lingerTimeout_);
-    if (state != ssListening)
+    if (state != ssListening && (options_ & soTcpNoDelay) != 0)
         sockapi::SetNoDelay(handle);
     WatchRead(state == ssListening || state == ssConnected);
     WatchWrite(state == ssConnecting);
@@ -186,11 +187,14 @@ void TCustomAsyncSocket::Send(std::string_view data)
         // them, and queue only what it did not take; a failure shows at the
         // next write readiness, not inside Send.
         const sockapi::IoResult r = sockapi::Send(handle_, data.data(), data.size());
-        if (r.error == 0)
+        if (r.error == 0) {
             data.remove_prefix(static_cast<std::size_t>(r.count));
+            burstBytes_ += static_cast<std::size_t>(r.count);
+        }
     }
     out_.append(data);
-    UpdateWriteNotifier();
+    if (!writeWatched_) // already watched while a transfer streams
+        UpdateWriteNotifier();
 }
 
 int TCustomAsyncSocket::Receive(char* buf, int len)
@@ -302,11 +306,22 @@ void TCustomAsyncSocket::WriteReady()
         CloseWithError(readError_);
         return;
     }
-    if (AllSent()) {
+    if (!AllSent())
+        return;
+    // The queue has drained. When the handler sends again and the system
+    // takes it all, the queue has drained once more: tell the handler again
+    // within this readiness, up to a byte budget, rather than after a turn of
+    // the event loop. The notifier stays as it is meanwhile, so a transfer
+    // does not take it out of the loop's watch list and back for every block.
+    burstBytes_ = 0;
+    do {
         dataSentOwed_ = false;
-        UpdateWriteNotifier();
-        Guarded([this] { TriggerDataSent(0); });
-    }
+        if (!Guarded([this] { TriggerDataSent(0); }))
+            return;
+        if (handle_ == sockapi::InvalidHandle || state_ != ssConnected)
+            return;
+    } while (dataSentOwed_ && AllSent() && burstBytes_ < limits::WriteBurstBytes);
+    UpdateWriteNotifier();
 }
 
 // --- Closing -----------------------------------------------------------------
@@ -332,6 +347,7 @@ void TCustomAsyncSocket::CloseWithError(int error)
         readNotifier_->setSocket(sockapi::InvalidHandle);
     if (writeNotifier_)
         writeNotifier_->setSocket(sockapi::InvalidHandle);
+    writeWatched_ = false;
     if (state_ == ssConnected)
         sockapi::Shutdown(handle_, sockapi::ShutdownHow::Send);
     sockapi::Close(handle_);

@@ -5,7 +5,9 @@
 //
 // Guarantees the engine relies on:
 //  - Send queues and returns at once; OnDataSent fires once the queue has
-//    drained, always later from the event loop, never inside Send.
+//    drained, always later from the event loop, never inside Send. Within
+//    one write readiness it may fire again, as long as each Send made from
+//    it was taken whole by the system (bounded by limits::WriteBurstBytes).
 //  - One data-available notification per readiness; bytes a handler does
 //    not read are offered again at the next readiness, never lost.
 //  - Close fires OnSessionClosed once, synchronously, unless the object is
@@ -29,8 +31,11 @@ namespace quill {
 enum TSocketState { ssInvalid, ssOpened, ssBound, ssConnecting, ssConnected, ssAccepting, ssListening, ssClosed };
 
 // Component options; the layer always delivers one notification per
-// readiness, which is what soNoReceiveLoop asks for.
-enum TSocketOption { soNoReceiveLoop = 1 };
+// readiness, which is what soNoReceiveLoop asks for. soTcpNoDelay sends
+// every write at once instead of letting the system gather small writes:
+// right for a conversation of short lines, whose next line waits for the
+// answer, and wrong for a stream of blocks, which it splits into more packets.
+enum TSocketOption { soNoReceiveLoop = 1, soTcpNoDelay = 2 };
 
 enum TSocketLingerOnOff { loLingerOn, loLingerOff, loLingerNoSet };
 
@@ -146,10 +151,12 @@ private:
     TSocketState state_ = ssClosed;
     std::unique_ptr<QSocketNotifier> readNotifier_;
     std::unique_ptr<QSocketNotifier> writeNotifier_;
+    bool writeWatched_ = false; // what WatchWrite last asked for
 
     std::string out_; // queued output; bytes before outPos_ are sent
     std::size_t outPos_ = 0;
     bool dataSentOwed_ = false; // OnDataSent is due when the queue drains
+    std::size_t burstBytes_ = 0; // handed to the system in this write readiness
     bool receiveShut_ = false;
     bool readingPaused_ = false;
     quint64 serial_ = 0;

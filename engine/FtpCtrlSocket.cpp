@@ -9,6 +9,9 @@ TFtpCtrlSocket::TFtpCtrlSocket(QObject* owner)
     , DataSocket(std::make_unique<TAsyncSocket>())
 {
     DataSocket->setObjectName(QStringLiteral("DataSocket"));
+    // Commands and replies are a conversation: a reply must not wait for the
+    // acknowledgement of the one before it.
+    SetComponentOptions(ComponentOptions() | soTcpNoDelay);
 }
 
 // The data socket goes before the stream it may be feeding; neither raises

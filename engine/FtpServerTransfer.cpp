@@ -5,6 +5,7 @@
 // requests posted to the server: a data socket is never closed inside one of
 // its own notifications.
 #include "FtpServer.h"
+#include "Limits.h"
 
 #include "FileSystem.h"
 
@@ -205,18 +206,30 @@ void TFtpServer::OpenStoreFile(TFtpCtrlSocket& Client, DataPath path)
 
 void TFtpServer::StoreReceive(TFtpCtrlSocket& Client, DataPath path, quint16 Error)
 {
+    // A block that fills the buffer suggests more is waiting: take it in the
+    // same readiness, up to a budget, instead of a turn of the loop per block.
     std::vector<char>& block = Client.TransferBlock(TransferBlockSize);
-    const int count = Client.DataSocket->Receive(block.data(), static_cast<int>(block.size()));
-    if (count <= 0 || Client.TransferAborted)
-        return; // after an abort, what still arrives is read and dropped
-    try {
-        TriggerStorDataAvailable(Client, *Client.DataSocket, block.data(), count, Error);
-        if (!Client.DataStreamOpened && !Client.FilePath.empty() && !Client.DataStream)
-            OpenStoreFile(Client, path);
-        if (Client.DataStream)
-            Client.DataStream->Write(block.data(), count);
-    } catch (const std::exception& e) {
-        AbortTransfer(Client, e.what());
+    TAsyncSocket& data = *Client.DataSocket;
+    const quint64 serial = data.ConnectionSerial();
+    std::size_t taken = 0;
+    for (;;) {
+        const int count = data.Receive(block.data(), static_cast<int>(block.size()));
+        if (count <= 0 || Client.TransferAborted)
+            return; // after an abort, what still arrives is read and dropped
+        try {
+            TriggerStorDataAvailable(Client, data, block.data(), count, Error);
+            if (!Client.DataStreamOpened && !Client.FilePath.empty() && !Client.DataStream)
+                OpenStoreFile(Client, path);
+            if (Client.DataStream)
+                Client.DataStream->Write(block.data(), count);
+        } catch (const std::exception& e) {
+            AbortTransfer(Client, e.what());
+            return;
+        }
+        taken += static_cast<std::size_t>(count);
+        if (static_cast<std::size_t>(count) < block.size() || taken >= limits::ReadBurstBytes
+            || data.ConnectionSerial() != serial || data.State() != ssConnected)
+            return;
     }
 }
 

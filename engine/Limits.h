@@ -23,6 +23,14 @@ inline constexpr int OverDrainMaxBlocks = 256;
 // Bytes a socket with no data-available handler reads and discards per readiness.
 inline constexpr std::size_t DiscardBlock = 4096;
 
+// Bytes a socket hands to the system within one write readiness: while the
+// system takes each block whole, the next one is asked for at once instead of
+// after another turn of the event loop; past this many bytes the socket waits
+// for its next turn so that other connections are served in between.
+inline constexpr std::size_t WriteBurstBytes = 256 * 1024;
+// The same bound for a transfer that reads within one read readiness.
+inline constexpr std::size_t ReadBurstBytes = 256 * 1024;
+
 // Backlog of listening sockets.
 inline constexpr int ListenBacklog = 128;
 
