@@ -5,6 +5,7 @@
                                   [--quillshare build-rel/cli/quillshare-server]
                                   [--size-mib 1024] [--repeat 3] [--quick]
                                   [--native-hashes] [--tmp DIR]
+                                  [--figures raw,download,upload,small,list,idle,logins,parallel]
 
 Run as root: it installs the peers from Debian when they are missing, creates a
 system user for the run (removed at the end) and starts every server itself on
@@ -476,6 +477,7 @@ def port_of_link(line):
 
 class Quillshare(Server):
     name = "quillshare"
+    extra_args = ()
 
     def launch(self):
         binary = self.ctx.quillshare
@@ -485,7 +487,8 @@ class Quillshare(Server):
                                % (binary, REPO, REPO, REPO))
         with open(self.logfile, "w") as err:
             self.proc = subprocess.Popen([binary, "--dir", self.ctx.share, "--password", self.password, "--port", "0",
-                                          "--address", HOST, "--allow", "all", "--max-clients", "0"],
+                                          "--address", HOST, "--allow", "all", "--max-clients", "0",
+                                          *self.extra_args],
                                          stdout=subprocess.PIPE, stderr=err, stdin=subprocess.DEVNULL)
         line = read_first_line(self.proc, 20)
         self.port = port_of_link(line)
@@ -878,6 +881,13 @@ class Results:
         return self.values.get(key, {}).get(server, {}).get("median")
 
 
+ALL_FIGURES = ("raw", "download", "upload", "small", "list", "idle", "logins", "parallel")
+
+
+class SkipRaw(Exception):
+    pass
+
+
 def repeated(times, fn):
     return [fn() for _ in range(times)]
 
@@ -888,7 +898,8 @@ def bench_server(server, ctx, res):
     steps = []
 
     def step(key, label, unit, fn):
-        steps.append((key, label, unit, fn))
+        if ctx.figures is None or key.split("_")[0].rstrip("0123456789") in ctx.figures:
+            steps.append((key, label, unit, fn))
 
     def run_steps():
         for key, label, unit, fn in steps:
@@ -911,6 +922,19 @@ def bench_server(server, ctx, res):
         return fn
 
     step("download", "download %s" % ctx.big_label, "MB/s", transfers(measure_download, "sent"))
+    if name == "quillshare":
+        # The engine's own default block, against the plain loop with the same block.
+        def small_blocks(key, label, unit):
+            server.stop()
+            server.extra_args = ("--block-size", "2048")
+            try:
+                server.start()
+                transfers(measure_download, "sent")(key, label, unit)
+            finally:
+                server.stop()
+                server.extra_args = ()
+                server.start()
+        step("download_2k", "download %s, 2 KiB blocks" % ctx.big_label, "MB/s", small_blocks)
     step("upload", "upload %s" % ctx.upload_label, "MB/s", transfers(measure_upload, "received"))
     step("small", "%s x 4 KiB, one connection" % "{:,}".format(s.small_files), "files/s",
          lambda k, l, u: res.put(name, k, l, u, repeated(s.repeat, lambda: measure_small_files(server, ctx))))
@@ -945,6 +969,8 @@ def derived(res, servers, ctx):
                 res.put(name, key, label, "x", [a / b])
         ratio("vs_raw", "download / raw loop 64 KiB", res.median(name, "download"), raw)
         ratio("vs_raw_cpu", "CPU per GiB / raw loop 64 KiB", res.median(name, "download_cpu"), raw_cpu)
+        ratio("vs_raw_2k", "download 2 KiB blocks / raw loop 2 KiB", res.median(name, "download_2k"),
+              res.median("raw", "raw2048"))
         ratio("list_scale", "LIST %s / %s files (ideal %g)" % ("{:,}".format(large), "{:,}".format(small), large / small),
               res.median(name, "list%d" % large), res.median(name, "list%d" % small))
         ratio("idle_scale_time", "log-in time %s / %s sessions (ideal %g)" % ("{:,}".format(many), "{:,}".format(few),
@@ -1079,10 +1105,17 @@ def main():
     ap.add_argument("--quick", action="store_true", help="small sizes: a smoke test of the whole run")
     ap.add_argument("--native-hashes", action="store_true",
                     help="keep each peer package's default password hash (slow logins) instead of SHA-512 crypt")
+    ap.add_argument("--figures", default=None,
+                    help="comma-separated subset of " + ",".join(ALL_FIGURES) + " (default: all)")
     ap.add_argument("--tmp", default=None,
                     help="where to make the share (default: the system's temporary folder; /dev/shm keeps the disk out)")
     args = ap.parse_args()
 
+    figures = None
+    if args.figures:
+        figures = {f.strip() for f in args.figures.split(",") if f.strip()}
+        if not figures or figures - set(ALL_FIGURES):
+            ap.error("unknown figure(s): %s" % ", ".join(sorted(figures - set(ALL_FIGURES))))
     servers = [s.strip() for s in args.servers.split(",") if s.strip()]
     unknown = [s for s in servers if s not in ALL_SERVERS]
     if unknown or not servers:
@@ -1101,6 +1134,7 @@ def main():
         pass
     ctx = Ctx()
     ctx.quick = args.quick
+    ctx.figures = figures
     ctx.sizes = Sizes(args)
     ctx.native_hashes = args.native_hashes
     ctx.quillshare = os.path.abspath(args.quillshare)
@@ -1137,8 +1171,10 @@ def main():
             os.chown(ctx.share, ctx.user.uid, ctx.user.gid)  # so that its sessions may upload
 
         ctx.raw_loop = os.path.join(ctx.tmp, "raw_loop")
-        log("compiling and running bench/raw_loop.c")
         try:
+            if figures is not None and "raw" not in figures:
+                raise SkipRaw()
+            log("compiling and running bench/raw_loop.c")
             run(["cc", "-O2", "-o", ctx.raw_loop, os.path.join(HERE, "raw_loop.c")], timeout=120)
             for block, mode, label in ((2048, "read", "read+send, 2 KiB blocks"),
                                        (65536, "read", "read+send, 64 KiB blocks"),
@@ -1147,6 +1183,8 @@ def main():
                 runs = repeated(ctx.sizes.repeat, lambda: raw_loop(ctx, block, mode))
                 res.put("raw", key, "raw loop, " + label, "MB/s", [r["speed"] for r in runs])
                 res.put("raw", key + "_cpu", "  its CPU per GiB sent", "s", [r["cpu"] for r in runs])
+        except SkipRaw:
+            pass
         except Exception as e:  # noqa: BLE001
             res.put("raw", "raw65536", "raw loop, read+send, 64 KiB blocks", "MB/s", error=str(e))
 

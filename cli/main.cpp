@@ -9,6 +9,10 @@
 
 #include <QAbstractEventDispatcher>
 #include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QTimer>
+
+#include <chrono>
 
 #include <cstdio>
 #include <string>
@@ -18,9 +22,53 @@ using namespace quill;
 
 namespace {
 
-// One line on stdout. Lines are flushed whenever the event loop is about to
-// wait, so a watcher sees each one as it happens, at one write per loop turn
-// rather than one per line.
+// Output waiting in stdout's buffer is written out when the event loop is
+// about to wait, at most every FlushInterval: a watcher sees each line within
+// that time, and a busy server, whose loop waits thousands of times a second,
+// writes (and wakes whatever reads its output) a few times a second instead.
+class LogFlusher {
+public:
+    static constexpr std::chrono::milliseconds FlushInterval { 100 };
+
+    LogFlusher()
+    {
+        timer_.setSingleShot(true);
+        timer_.setTimerType(Qt::CoarseTimer);
+        QObject::connect(&timer_, &QTimer::timeout, [this] { Flush(); });
+        QObject::connect(QAbstractEventDispatcher::instance(), &QAbstractEventDispatcher::aboutToBlock,
+                         [this] { AboutToWait(); });
+        sinceFlush_.start();
+    }
+
+    void Written() { pending_ = true; }
+
+    void Flush()
+    {
+        std::fflush(stdout);
+        pending_ = false;
+        sinceFlush_.restart();
+    }
+
+private:
+    void AboutToWait()
+    {
+        if (!pending_ || timer_.isActive())
+            return;
+        const auto left = FlushInterval - std::chrono::milliseconds(sinceFlush_.elapsed());
+        if (left.count() <= 0)
+            Flush();
+        else
+            timer_.start(left);
+    }
+
+    QTimer timer_;
+    QElapsedTimer sinceFlush_;
+    bool pending_ = false;
+};
+
+LogFlusher* flusher = nullptr;
+
+// One line on stdout.
 // Security: a visitor's bytes could carry terminal escape sequences, so
 // control characters are shown as \xNN instead of reaching the terminal.
 void PrintLine(const std::string& line)
@@ -39,6 +87,8 @@ void PrintLine(const std::string& line)
     }
     shown += '\n';
     std::fwrite(shown.data(), 1, shown.size(), stdout);
+    if (flusher)
+        flusher->Written();
 }
 
 std::string LinkHost(const std::string& address)
@@ -67,8 +117,8 @@ int main(int argc, char* argv[])
     }
     cli::RaiseDescriptorLimit();
     std::setvbuf(stdout, nullptr, _IOFBF, 1 << 16);
-    QObject::connect(QAbstractEventDispatcher::instance(), &QAbstractEventDispatcher::aboutToBlock,
-                     [] { std::fflush(stdout); });
+    LogFlusher logFlusher;
+    flusher = &logFlusher;
 
     TFtpServer server;
     server.Port = options->port;
@@ -99,12 +149,13 @@ int main(int argc, char* argv[])
     try {
         server.Start();
     } catch (const std::exception& e) {
-        std::fflush(stdout);
+        logFlusher.Flush();
         std::fprintf(stderr, "quillshare-server: cannot listen on %s port %s: %s\n", options->address.c_str(),
                      options->port.c_str(), e.what());
         return 1;
     }
     const int status = app.exec();
-    std::fflush(stdout);
+    logFlusher.Flush();
+    flusher = nullptr;
     return status;
 }

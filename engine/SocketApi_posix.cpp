@@ -9,6 +9,7 @@
 #include <netdb.h>
 #include <netinet/in.h>
 #include <netinet/tcp.h>
+#include <random>
 #include <sys/socket.h>
 #include <unistd.h>
 
@@ -44,7 +45,57 @@ namespace {
         sockaddr_storage storage {};
         socklen_t length = 0;
         int family = AF_INET;
+
+        uint16_t Port() const
+        {
+            if (family == AF_INET6)
+                return ntohs(reinterpret_cast<const sockaddr_in6*>(&storage)->sin6_port);
+            return ntohs(reinterpret_cast<const sockaddr_in*>(&storage)->sin_port);
+        }
     };
+
+    // Address reuse lets a chosen port be bound again while connections of
+    // an earlier socket on it linger. A port the system chooses needs none,
+    // and asking for it there makes the system search its busy ports first.
+    void SetReuseAddress(int fd, bool on)
+    {
+        const int value = on ? 1 : 0;
+        ::setsockopt(fd, SOL_SOCKET, SO_REUSEADDR, &value, sizeof value);
+    }
+
+    void SetPort(ResolvedAddress& where, uint16_t port)
+    {
+        if (where.family == AF_INET6)
+            reinterpret_cast<sockaddr_in6*>(&where.storage)->sin6_port = htons(port);
+        else
+            reinterpret_cast<sockaddr_in*>(&where.storage)->sin_port = htons(port);
+    }
+
+    // A listener on "any port" (every passive transfer makes one) gets a
+    // random port of the dynamic range, bound with address reuse. Left to
+    // the system, a port is searched among those not held by any socket,
+    // connections that linger after closing included: the data connections
+    // a busy server closed in the last minute hold thousands of ports, and
+    // the search grows so slow that transfers crawl or run out of ports.
+    // A port still held by a listener is refused, and another is tried.
+    bool BindAnyPort(int fd, ResolvedAddress where)
+    {
+        constexpr uint16_t first = 49152, last = 65535;
+        constexpr int attempts = 16;
+        thread_local std::minstd_rand random(static_cast<unsigned>(std::random_device {}()));
+        std::uniform_int_distribution<int> pick(first, last);
+        SetReuseAddress(fd, true);
+        for (int i = 0; i < attempts; ++i) {
+            SetPort(where, static_cast<uint16_t>(pick(random)));
+            if (::bind(fd, reinterpret_cast<const sockaddr*>(&where.storage), where.length) == 0)
+                return true;
+            if (errno != EADDRINUSE)
+                break;
+        }
+        SetReuseAddress(fd, false);
+        SetPort(where, 0);
+        return ::bind(fd, reinterpret_cast<const sockaddr*>(&where.storage), where.length) == 0;
+    }
 
     // Resolves addr:port. Numeric addresses never touch the network; names
     // are looked up only when `allowNames` is set (owner-chosen addresses).
@@ -129,9 +180,14 @@ Handle OpenListener(const std::string& addr, const std::string& port, int backlo
     (void)ReserveDescriptor(); // held from the first listener on, before descriptors run out
     const ResolvedAddress where = Resolve("Listen", addr.empty() ? "0.0.0.0" : addr, port, true, true);
     const int fd = NewSocket("socket", where.family);
-    const int one = 1;
-    ::setsockopt(fd, SOL_SOCKET, SO_REUSEADDR, &one, sizeof one);
-    if (::bind(fd, reinterpret_cast<const sockaddr*>(&where.storage), where.length) != 0) {
+    bool bound = false;
+    if (where.Port() == 0) {
+        bound = BindAnyPort(fd, where);
+    } else {
+        SetReuseAddress(fd, true);
+        bound = ::bind(fd, reinterpret_cast<const sockaddr*>(&where.storage), where.length) == 0;
+    }
+    if (!bound) {
         const int err = errno;
         ::close(fd);
         throw ESocketException("bind", err);
@@ -170,14 +226,14 @@ Handle StartConnect(const std::string& addr, const std::string& port, const std:
     const ResolvedAddress where = Resolve("Connect", addr, port, false, false);
     const int fd = NewSocket("socket", where.family);
     if (!localAddr.empty() || !localPort.empty()) {
-        const int one = 1;
-        ::setsockopt(fd, SOL_SOCKET, SO_REUSEADDR, &one, sizeof one);
         ResolvedAddress local = Resolve("Bind", localAddr, localPort.empty() ? "0" : localPort, true, false);
+        SetReuseAddress(fd, local.Port() != 0);
         int rc = ::bind(fd, reinterpret_cast<const sockaddr*>(&local.storage), local.length);
         if (rc != 0 && errno == EACCES) {
             // A privileged local port (ftp-data is 20) without the privilege:
             // let the system choose the port rather than fail the transfer.
             local = Resolve("Bind", localAddr, "0", true, false);
+            SetReuseAddress(fd, false);
             rc = ::bind(fd, reinterpret_cast<const sockaddr*>(&local.storage), local.length);
         }
         if (rc != 0) {
