@@ -179,7 +179,6 @@ void TCustomAsyncSocket::Send(std::string_view data)
 {
     if (state_ != ssConnected)
         throw ESocketException("Send", ENOTCONN);
-    dataSentOwed_ = true;
     if (AllSent()) {
         out_.clear();
         outPos_ = 0;
@@ -193,7 +192,12 @@ void TCustomAsyncSocket::Send(std::string_view data)
         }
     }
     out_.append(data);
-    if (!writeWatched_) // already watched while a transfer streams
+    // The drained notice is owed to a handler that listens for it, and to
+    // bytes the system did not take yet. A conversation whose lines leave at
+    // once and that nobody waits on costs no write watch, and no loop turn.
+    if (OnDataSent || !AllSent())
+        dataSentOwed_ = true;
+    if (dataSentOwed_ && !writeWatched_) // already watched while a transfer streams
         UpdateWriteNotifier();
 }
 

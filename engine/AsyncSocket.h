@@ -5,7 +5,10 @@
 //
 // Guarantees the engine relies on:
 //  - Send queues and returns at once; OnDataSent fires once the queue has
-//    drained, always later from the event loop, never inside Send. Within
+//    drained, always later from the event loop, never inside Send; that is
+//    after a Send made while OnDataSent was set, or one the system did not
+//    take whole (a socket that sets it later still hears of bytes that were
+//    waiting; one whose bytes all left at once is not told). Within
 //    one write readiness it may fire again, as long as each Send made from
 //    it was taken whole by the system (bounded by limits::WriteBurstBytes).
 //  - One data-available notification per readiness; bytes a handler does
@@ -86,6 +89,8 @@ public:
 
     void Send(std::string_view data);
     bool AllSent() const { return outPos_ >= out_.size(); }
+    // Bytes given to Send that the system has not taken yet.
+    std::size_t QueuedBytes() const { return out_.size() - outPos_; }
     // Reads up to len bytes: the count, or 0 or less when nothing was read.
     int Receive(char* buf, int len);
     void Close();

@@ -1,5 +1,7 @@
 #include "FtpCtrlSocket.h"
 
+#include "Limits.h"
+
 #include <algorithm>
 
 namespace quill {
@@ -45,6 +47,7 @@ void TFtpCtrlSocket::SendLine(std::string_view text)
 
 void TFtpCtrlSocket::SetHSocket(sockapi::Handle handle)
 {
+    heldForReplies_ = false;
     TCustomAsyncSocket::SetHSocket(handle);
     SavedPeerAddr = TCustomAsyncSocket::GetPeerAddr();
 }
@@ -100,7 +103,23 @@ bool TFtpCtrlSocket::TriggerDataAvailable(quint16)
         TriggerCommand(line);
         return State() == ssConnected;
     });
+    // Security: a visitor who sends commands and never reads the replies
+    // would have them pile up here without end. Its commands wait with the
+    // system instead, until the replies have left.
+    if (State() == ssConnected && QueuedBytes() > limits::ReplyBacklogBytes) {
+        heldForReplies_ = true;
+        PauseReading(true);
+    }
     return true;
+}
+
+void TFtpCtrlSocket::TriggerDataSent(quint16 Error)
+{
+    if (heldForReplies_) {
+        heldForReplies_ = false;
+        PauseReading(false);
+    }
+    TCustomAsyncSocket::TriggerDataSent(Error);
 }
 
 void TFtpCtrlSocket::TriggerCommand(std::string_view line)

@@ -103,6 +103,7 @@ public:
 
 protected:
     bool TriggerDataAvailable(quint16 Error) override;
+    void TriggerDataSent(quint16 Error) override;
     void TriggerSessionConnected(quint16 Error) override;
     virtual void TriggerCommand(std::string_view line);
 
@@ -110,6 +111,7 @@ private:
     LineAssembler lines_;
     std::unique_ptr<TStream> openedStream_;
     std::vector<char> transferBlock_;
+    bool heldForReplies_ = false; // commands not read until the replies have left
 };
 
 } // namespace quill

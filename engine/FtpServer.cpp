@@ -209,9 +209,6 @@ void TFtpServer::AcceptSession(quint16 Error)
     client.OnSessionClosed = [this](TCustomAsyncSocket& sender, quint16) {
         ClientClosed(static_cast<TFtpCtrlSocket&>(sender));
     };
-    client.OnDataSent = [this](TCustomAsyncSocket& sender, quint16) {
-        ClientAllSent(static_cast<TFtpCtrlSocket&>(sender));
-    };
 
     QPointer<TFtpCtrlSocket> guard(&client);
     try {
@@ -284,10 +281,16 @@ void TFtpServer::customEvent(QEvent* event)
     switch (static_cast<Request>(request->kind)) {
     case Request::CloseWhenSent: {
         auto* client = static_cast<TFtpCtrlSocket*>(target);
-        if (client->AllSent())
+        if (client->AllSent()) {
             client->Close();
-        else
+        } else {
+            // Told when the last reply has left; replies that leave at once
+            // need no such notice, so it is asked for only here.
             client->CloseWhenSent = true;
+            client->OnDataSent = [this](TCustomAsyncSocket& sender, quint16) {
+                ClientAllSent(static_cast<TFtpCtrlSocket&>(sender));
+            };
+        }
         break;
     }
     case Request::FreeClient:

@@ -31,6 +31,10 @@ inline constexpr std::size_t WriteBurstBytes = 256 * 1024;
 // The same bound for a transfer that reads within one read readiness.
 inline constexpr std::size_t ReadBurstBytes = 256 * 1024;
 
+// Replies a control connection may hold for a visitor who does not read
+// them; past this, its commands are not read until the replies have left.
+inline constexpr std::size_t ReplyBacklogBytes = 64 * 1024;
+
 // Backlog of listening sockets.
 inline constexpr int ListenBacklog = 128;
 

@@ -60,7 +60,7 @@ bool FtpTestClient::Connect(const std::string& port, const std::string& addr)
 namespace {
     // Sends all bytes on a non-blocking socket, running the loop meanwhile
     // (bounded); gives up when the connection fails.
-    void SendAll(int fd, std::string_view bytes, std::chrono::milliseconds timeout)
+    std::size_t SendAll(int fd, std::string_view bytes, std::chrono::milliseconds timeout)
     {
         std::size_t sent = 0;
         WaitUntil(
@@ -73,12 +73,23 @@ namespace {
                 return sent == bytes.size();
             },
             timeout);
+        return sent;
     }
 }
 
 void FtpTestClient::SendRaw(std::string_view bytes)
 {
     SendAll(fd_, bytes, std::chrono::seconds(10));
+}
+
+void FtpTestClient::LimitReceiveBuffer(int bytes)
+{
+    ::setsockopt(fd_, SOL_SOCKET, SO_RCVBUF, &bytes, sizeof bytes);
+}
+
+std::size_t FtpTestClient::SendFor(std::string_view bytes, std::chrono::milliseconds timeout)
+{
+    return SendAll(fd_, bytes, timeout);
 }
 
 bool FtpTestClient::Pump()

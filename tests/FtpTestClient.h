@@ -52,6 +52,10 @@ public:
     // Sends raw bytes / a line with CR LF.
     void SendRaw(std::string_view bytes);
     void SendLine(std::string_view line) { SendRaw(std::string(line) + "\r\n"); }
+    // Makes the system hold at most about this many unread reply bytes.
+    void LimitReceiveBuffer(int bytes);
+    // Sends what the server takes within the time; returns the bytes sent.
+    std::size_t SendFor(std::string_view bytes, std::chrono::milliseconds timeout);
     // The next reply line without CR LF, or "<timeout>" / "<closed>".
     std::string ReadLine(std::chrono::milliseconds timeout = std::chrono::seconds(5));
     // Sends a command and returns its reply.

@@ -1,5 +1,10 @@
 // Command dispatch and the reply path, over loopback.
+#include "Limits.h"
 #include "ServerFixture.h"
+
+#include <chrono>
+
+#include <sys/socket.h>
 
 using namespace quill;
 using namespace quill::test;
@@ -122,4 +127,37 @@ TEST_F(Dispatch, AnOverlongLineEndsTheConnectionWithOneReply)
     FtpTestClient& d = NewClient();
     EXPECT_EQ(d.Command("OVER"), "500 Command too long");
     EXPECT_TRUE(d.WaitClosed());
+}
+
+TEST_F(Dispatch, AVisitorWhoDoesNotReadRepliesHasItsCommandsWaitNotPileUp)
+{
+    FtpTestClient& c = NewClient();
+    // Small system buffers on both ends, so the replies reach the server's own queue soon.
+    c.LimitReceiveBuffer(16 * 1024);
+    ASSERT_EQ(server->ClientCount(), 1);
+    const int small = 16 * 1024;
+    ::setsockopt(static_cast<int>(server->Client(0)->HSocket()), SOL_SOCKET, SO_SNDBUF, &small, sizeof small);
+    const std::string reply = "200 Ok. Parameter was ''.";
+    constexpr std::size_t count = 30000; // replies: 780 KB, far more than the buffers hold
+    std::string flood;
+    for (std::size_t i = 0; i < count; ++i)
+        flood += "NOOP\r\n";
+    flood += "QUIT\r\n";
+    std::string rest = flood.substr(c.SendFor(flood, std::chrono::seconds(2)));
+    const std::size_t bound = limits::ReplyBacklogBytes + 64 * 1024;
+    EXPECT_FALSE(WaitUntil([&] { return server->Client(0)->QueuedBytes() > bound; }, std::chrono::seconds(1)))
+        << server->Client(0)->QueuedBytes() << " bytes of replies queued";
+
+    // Reading resumes once the replies leave: every command is answered, in
+    // order, and a QUIT that came while replies waited closes after them.
+    for (std::size_t i = 0; i < count; ++i) {
+        if (!rest.empty() && i % 1000 == 0)
+            rest.erase(0, c.SendFor(rest, std::chrono::milliseconds(1)));
+        const std::string line = c.ReadLine();
+        if (line != reply)
+            FAIL() << "reply " << i << ": " << line;
+    }
+    EXPECT_EQ(rest, "");
+    EXPECT_EQ(c.ReadLine(), "221 Goodbye.");
+    EXPECT_TRUE(c.WaitClosed());
 }
