@@ -88,10 +88,11 @@ std::unique_ptr<TStream> OpenFileStream(const std::string& path, TFileOpenMode m
         flags |= QIODevice::ReadWrite;
         break;
     }
-    // A folder opens as a file on some systems; it is never a transfer's file.
-    const QFileInfo info(stream->File().fileName());
-    const bool existed = info.exists();
-    if (info.isDir() || !stream->File().open(flags)) {
+    // A folder is never a transfer's file (the file layer refuses to open
+    // one). The file is looked at only when it could not be opened, to name
+    // the failure: a transfer of many small files pays for no extra look-up.
+    if (!stream->File().open(flags)) {
+        const bool existed = QFileInfo::exists(stream->File().fileName());
         const bool opening = mode == TFileOpenMode::Read || (mode == TFileOpenMode::Update && existed);
         throw EStreamError((opening ? "Cannot open file " : "Cannot create file ") + path);
     }
