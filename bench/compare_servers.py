@@ -13,8 +13,9 @@ system user for the run (removed at the end) and starts every server itself on
 and then the same measurements, one server at a time:
 
   * download of one large file (curl; MB/s over the transfer itself) and the
-    server's CPU seconds per GiB sent (utime+stime of all its processes, the
-    finished ones included, read from /proc);
+    server's CPU seconds per GiB sent (of all its processes, the finished ones
+    included: from a CPU-accounting control group the server is started in,
+    or from /proc where there is none);
   * upload of half that size (MB/s, server CPU per GiB received), after one
     unmeasured upload and with two runs more than the other figures (the
     first upload into fresh memory pages is slow for every server);
@@ -178,6 +179,9 @@ def process_tree(root):
             found.append(pid)
             stack.extend(children[pid])
     return {pid: table[pid] for pid in found}
+
+
+CPUACCT_ROOT = "/sys/fs/cgroup/cpuacct"
 
 
 def tree_cpu_seconds(root):
@@ -373,6 +377,40 @@ class Server:
         self.launch()
         self.started()
 
+    def popen(self, *args, **kw):
+        """Starts the server's process, in a CPU-accounting group of its own when the system offers one."""
+        proc = subprocess.Popen(*args, **kw)
+        self.cgroup = None
+        if os.path.isdir(CPUACCT_ROOT) and os.geteuid() == 0:
+            path = os.path.join(CPUACCT_ROOT, "quillbench-%s-%d" % (self.name, proc.pid))
+            try:
+                os.mkdir(path)
+                with open(os.path.join(path, "cgroup.procs"), "w") as f:
+                    f.write(str(proc.pid))
+                self.cgroup = path
+            except OSError:
+                self.release_cgroup(path)
+        return proc
+
+    def release_cgroup(self, path):
+        try:
+            os.rmdir(path)
+        except OSError:
+            pass
+
+    def cpu_seconds(self):
+        """CPU time of the server and every process it started, those that ended included.
+
+        Read from the accounting group when there is one: the /proc tree misses the time of a process
+        whose parent never waited for it (a forking server's transfer process, for one)."""
+        if self.cgroup:
+            try:
+                with open(os.path.join(self.cgroup, "cpuacct.usage")) as f:
+                    return int(f.read()) / 1e9
+            except OSError:
+                pass
+        return tree_cpu_seconds(self.proc.pid)
+
     def launch(self):
         raise NotImplementedError
 
@@ -451,6 +489,9 @@ class Server:
                 helper.wait()
         self.helpers = []
         self.proc = None
+        if getattr(self, "cgroup", None):
+            self.release_cgroup(self.cgroup)
+            self.cgroup = None
 
 
 def read_first_line(proc, timeout):
@@ -488,7 +529,7 @@ class Quillshare(Server):
                                "-DQUILL_BUILD_TESTS=OFF && ninja -C %s/build-rel quillshare-server"
                                % (binary, REPO, REPO, REPO))
         with open(self.logfile, "w") as err:
-            self.proc = subprocess.Popen([binary, "--dir", self.ctx.share, "--password", self.password, "--port", "0",
+            self.proc = self.popen([binary, "--dir", self.ctx.share, "--password", self.password, "--port", "0",
                                           "--address", HOST, "--allow", "all", "--max-clients", "0",
                                           *self.extra_args],
                                          stdout=subprocess.PIPE, stderr=err, stdin=subprocess.DEVNULL)
@@ -515,7 +556,7 @@ class Vsftpd(Server):
                                            pasv_max=VSFTPD_PASSIVE[1], empty=empty, extra=extra))
             os.chmod(conf, 0o600)
             with open(self.logfile, "w") as out:
-                self.proc = subprocess.Popen([self.ctx.peers["vsftpd"]["vsftpd"], conf], stdout=out, stderr=out,
+                self.proc = self.popen([self.ctx.peers["vsftpd"]["vsftpd"], conf], stdout=out, stderr=out,
                                              stdin=subprocess.DEVNULL)
             self.wait_ready()
             # The seccomp sandbox can refuse sessions in some containers: try one login, else turn it off.
@@ -552,7 +593,7 @@ class PureFtpd(Server):
             run([bins["pure-pw"], "mkdb", pdb, "-f", passwd])
         self.port = free_port()
         with open(self.logfile, "w") as out:
-            self.proc = subprocess.Popen(
+            self.proc = self.popen(
                 [bins["pure-ftpd"], "-l", "puredb:" + pdb, "-S", "%s,%d" % (HOST, self.port),
                  "-c", "50000", "-C", "50000",      # connections in all and per address
                  "-E", "-H",                        # no anonymous login, no reverse DNS
@@ -571,7 +612,7 @@ class Pyftpdlib(Server):
         with open(launcher, "w") as f:
             f.write(PYFTPDLIB_LAUNCHER)
         with open(self.logfile, "w") as err:
-            self.proc = subprocess.Popen([self.ctx.peers["pyftpdlib"]["python"], launcher, self.ctx.share, self.user,
+            self.proc = self.popen([self.ctx.peers["pyftpdlib"]["python"], launcher, self.ctx.share, self.user,
                                           self.password, HOST], stdout=subprocess.PIPE, stderr=err,
                                          stdin=subprocess.DEVNULL)
         self.port = port_of_link(read_first_line(self.proc, 30))
@@ -676,11 +717,11 @@ def settle(server, timeout=10):
 
 def measure_download(server, ctx):
     settle(server)
-    before = tree_cpu_seconds(server.proc.pid)
+    before = server.cpu_seconds()
     out = curl(server, "-o", "/dev/null", "-w", "%{size_download} %{time_pretransfer} %{time_total}",
                url(server, "big.bin"), timeout=ctx.limits["transfer"]).split()
     settle(server)
-    after = tree_cpu_seconds(server.proc.pid)
+    after = server.cpu_seconds()
     size, pre, total = int(float(out[0])), float(out[1]), float(out[2])
     if size != ctx.big_size:
         raise RuntimeError("received %d bytes of %d" % (size, ctx.big_size))
@@ -690,12 +731,12 @@ def measure_download(server, ctx):
 def measure_upload(server, ctx):
     target = os.path.join(ctx.share, "up.bin")
     settle(server)
-    before = tree_cpu_seconds(server.proc.pid)
+    before = server.cpu_seconds()
     try:
         out = curl(server, "-T", ctx.upload_source, "-w", "%{size_upload} %{time_pretransfer} %{time_total}",
                    url(server, "up.bin"), timeout=ctx.limits["transfer"]).split()
         settle(server)
-        after = tree_cpu_seconds(server.proc.pid)
+        after = server.cpu_seconds()
         size, pre, total = int(float(out[0])), float(out[1]), float(out[2])
         stored = os.path.getsize(target) if os.path.exists(target) else -1
         if size != ctx.upload_size or stored != ctx.upload_size:
