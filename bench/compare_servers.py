@@ -25,7 +25,9 @@ and then the same measurements, one server at a time:
   * 500 and 1,000 idle logged-in sessions: time to log them in (50 in flight)
     and the server's memory per session, as PSS summed over its processes
     (/proc/PID/smaps_rollup), (PSS with the sessions - PSS idle) / sessions;
-  * logins per second with 50 in flight (connect, USER, PASS, QUIT);
+  * logins per second with 50 in flight (connect, USER, PASS, QUIT), and the
+    server's CPU milliseconds per login (the Python client is often the
+    slower side of this figure);
   * 20 downloads of 64 MiB at once (aggregate MB/s).
 
 The limit is measured too: bench/raw_loop.c (compiled here with cc) reads the
@@ -871,7 +873,12 @@ async def login_loop(server, total, in_flight, limit):
 
 
 def measure_logins(server, ctx):
-    return asyncio.run(login_loop(server, ctx.sizes.logins, ctx.sizes.in_flight, ctx.limits["logins"]))
+    # The client (one Python process) is often the slower side; the server's own CPU per login shows its part.
+    settle(server)
+    before = server.cpu_seconds()
+    rate = asyncio.run(login_loop(server, ctx.sizes.logins, ctx.sizes.in_flight, ctx.limits["logins"]))
+    settle(server)
+    return {"rate": rate, "cpu_ms": (server.cpu_seconds() - before) * 1000 / ctx.sizes.logins}
 
 
 def measure_parallel(server, ctx):
@@ -1003,8 +1010,12 @@ def bench_server(server, ctx, res):
             res.put(name, key + "_mem", "  memory per idle session (PSS)", "KiB", [r["per_session_kib"] for r in runs])
             res.put(name, key + "_procs", "  server processes with them", "count", [r["processes"] for r in runs])
         step("idle%d" % count, "%s idle sessions: time to log in" % "{:,}".format(count), "ms", idle)
-    step("logins", "logins, %d in flight (%s)" % (s.in_flight, "{:,}".format(s.logins)), "logins/s",
-         lambda k, l, u: res.put(name, k, l, u, repeated(s.repeat, lambda: measure_logins(server, ctx))))
+    def logins(key, label, unit):
+        runs = repeated(s.repeat, lambda: measure_logins(server, ctx))
+        res.put(name, key, label, unit, [r["rate"] for r in runs])
+        res.put(name, key + "_cpu", "  server CPU per login", "ms", [r["cpu_ms"] for r in runs])
+
+    step("logins", "logins, %d in flight (%s)" % (s.in_flight, "{:,}".format(s.logins)), "logins/s", logins)
     step("parallel", "%d x %s downloads at once" % (s.parallel, ctx.parallel_label), "MB/s",
          lambda k, l, u: res.put(name, k, l, u, repeated(s.repeat, lambda: measure_parallel(server, ctx))))
     run_steps()
